@@ -1,0 +1,57 @@
+// Files as the program uses them: the module's own path and folder, text
+// files opened for exclusive use (CR LF line ends on every platform), and
+// the program's file version. Paths are CP932, as everywhere inside.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace fs {
+
+// The platform's separator between a folder and a file name ("\" or "/").
+extern const char pathSeparator[];
+
+// Full path of the running program, CP932.
+std::string modulePath();
+// The folder of a path by the remove-file-spec rule: the last component
+// and its separator go, except after a root, which keeps its separator.
+std::string removeFileSpec(std::string_view path);
+// exeFolder: the folder of modulePath(), cut to at most maxBytes bytes at a
+// character boundary (empty when it would not fit whole).
+std::string moduleFolder(std::size_t maxBytes = 255);
+// Tests run the program's code as if it lay in another folder.
+void overrideModulePathForTesting(std::string_view cp932Path);
+
+struct FileVersion {
+    std::uint16_t major = 0, minor = 0, build = 0, revision = 0;
+};
+// The version resource of the file at path, when it has a translation list.
+std::optional<FileVersion> readFileVersion(std::string_view cp932Path);
+
+enum class OpenMode {
+    Read,      // existing file
+    Truncate,  // create or cut to zero length
+    Append,    // create or keep; writes go to the end
+};
+
+// A text file held for exclusive use: while it is open no other opener (of
+// this or another process) can open it. Writes turn "\n" into CR LF.
+class TextFile {
+public:
+    static std::unique_ptr<TextFile> open(std::string_view cp932Path, OpenMode mode);
+    virtual ~TextFile() = default;
+    // One line without its line end ("\n" or "\r\n"); nothing at the end of
+    // the file or after a read error (see failed()).
+    virtual std::optional<std::string> readLine() = 0;
+    virtual bool write(std::string_view text) = 0;
+    virtual std::int64_t size() = 0;
+    // A read or write has failed since the file was opened.
+    virtual bool failed() const = 0;
+    // Flushes and closes; false when anything written did not reach the file.
+    virtual bool close() = 0;
+};
+
+}  // namespace fs

@@ -1,0 +1,297 @@
+// The dialog framework the program is written against: dialogs built from
+// layout data, controls addressed by id, message routing, modal runs, common
+// dialogs, and the thread rule for calls from worker threads.
+//
+// Backends (qt, win32, headless) implement ui::detail::WindowBackend and
+// ui::detail::createBackend; exactly one is linked into each executable.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace ui {
+
+// End codes of a modal run, as the platform numbers them.
+inline constexpr int idOk = 1;
+inline constexpr int idCancel = 2;
+// Id of controls without an identifier.
+inline constexpr int idNone = -1;
+
+enum class Kind {
+    PushButton,
+    DefPushButton,
+    AutoCheckBox,
+    GroupBox,
+    Static,       // text or empty face (a lamp), see the static styles
+    EtchedLine,   // etched horizontal separator
+    Edit,
+    DropDownList  // combo box with a drop-down list
+};
+
+// Platform-neutral control styles; each backend maps them to its own.
+enum Style : std::uint32_t {
+    styleNone = 0,
+    styleTabStop = 1u << 0,
+    styleBorder = 1u << 1,
+    styleDigitsOnly = 1u << 2,
+    styleAutoHScroll = 1u << 3,
+    styleAutoVScroll = 1u << 4,
+    styleReadOnly = 1u << 5,
+    styleMultiline = 1u << 6,
+    styleVScroll = 1u << 7,
+    styleAlignRight = 1u << 8,
+    styleAlignCenter = 1u << 9,
+    styleCenterVertical = 1u << 10,
+    styleSunkenEdge = 1u << 11,  // the static edge of a lamp
+};
+
+// Frame styles of a dialog.
+enum FrameStyle : std::uint32_t {
+    frameVisible = 1u << 0,
+    frameCaption = 1u << 1,
+    frameSysMenu = 1u << 2,
+    frameModal = 1u << 3,
+    frameAppWindow = 1u << 4,  // shown in the task bar
+};
+
+// One control of a dialog template. Positions are dialog units; texts are
+// UTF-8 source literals (converted by the backend when the window is built).
+struct ControlLayout {
+    int id;
+    Kind kind;
+    std::uint32_t styles;
+    const char* text;
+    int x, y, cx, cy;
+};
+
+struct DialogLayout {
+    int templateId;
+    const char* caption;  // UTF-8
+    int cx, cy;           // dialog units
+    const char* fontFace; // UTF-8
+    int fontPoints;
+    std::uint32_t frameStyles;
+    std::span<const ControlLayout> controls;  // template order = tab order
+};
+
+// Colour value as the platform stores it: red in bits 0-7, green 8-15, blue 16-23.
+using Color = std::uint32_t;
+constexpr Color rgb(int r, int g, int b) {
+    return static_cast<Color>(r & 0xFF) | (static_cast<Color>(g & 0xFF) << 8) |
+           (static_cast<Color>(b & 0xFF) << 16);
+}
+
+// A solid brush owned by the window object. Backends that need native
+// objects create and cache them by colour.
+class Brush {
+public:
+    void createSolid(Color color) {
+        color_ = color;
+        created_ = true;
+    }
+    bool valid() const { return created_; }
+    Color color() const { return color_; }
+
+private:
+    Color color_ = 0;
+    bool created_ = false;
+};
+
+// A point-size font for the screen.
+class Font {
+public:
+    // Point size in tenths of a point; face as a UTF-8 literal (mapped by the
+    // backend to an installed face where the named one is missing).
+    void createPointFont(int tenthsOfPoint, const char* faceUtf8) {
+        tenths_ = tenthsOfPoint;
+        face_ = faceUtf8;
+        created_ = true;
+    }
+    bool valid() const { return created_; }
+    int tenthsOfPoint() const { return tenths_; }
+    const std::string& face() const { return face_; }
+
+private:
+    int tenths_ = 0;
+    std::string face_;
+    bool created_ = false;
+};
+
+// The kind of control whose colours are asked for.
+enum class CtlKind { Static, Edit, Button, ListBox, Dialog, Other };
+
+// A colour request for one control. The handler returns the brush for the
+// face (nullptr: the framework's default) and may set text colours.
+struct CtlColorRequest {
+    int controlId = idNone;
+    CtlKind kind = CtlKind::Other;
+    std::optional<Color> textColor;
+    std::optional<Color> textBackground;
+};
+
+enum class Notification { Clicked, Changed, SelChange };
+
+enum class Key { Enter, Escape, Other };
+struct KeyMessage {
+    Key key = Key::Other;
+    int keyCode = 0;
+};
+
+// What a paint request offers the handler: the minimised window's state and
+// the calls needed to draw its icon.
+class PaintContext {
+public:
+    virtual ~PaintContext() = default;
+    virtual void eraseIconBackground() = 0;
+    virtual void drawIcon(int x, int y) = 0;
+};
+
+struct Size {
+    int cx = 0;
+    int cy = 0;
+};
+
+// Save and open file dialogs. Filters use the platform's "a|b|c||" form.
+struct FileDialogRequest {
+    bool save = true;
+    std::string defaultExtension;  // without the dot
+    std::string initialPath;       // CP932
+    std::string filter;            // CP932
+    bool overwritePrompt = true;
+    bool hideReadOnly = true;
+};
+
+class Dialog;
+
+// A (dialog, id) pair. Every call is safe from any thread: calls from a
+// worker are carried to the window thread and wait for it, and do nothing
+// once the window has begun to close. Texts are CP932 bytes.
+class Control {
+public:
+    Control() = default;
+    Control(Dialog* dialog, int id) : dialog_(dialog), id_(id) {}
+
+    int id() const { return id_; }
+    std::string text() const;
+    void setText(std::string_view cp932) const;
+    void enable(bool enabled) const;
+    bool isEnabled() const;
+    void show(bool visible) const;
+    void invalidate() const;  // whole face, with background erase
+    void limitText(int bytes) const;
+    void replaceSel(std::string_view cp932) const;  // insert at the caret
+    void addString(std::string_view cp932) const;
+    void setCurSel(int index) const;
+    int curSel() const;
+    bool isChecked() const;
+    void setChecked(bool checked) const;
+    void setFont(const Font& font) const;
+
+private:
+    Dialog* dialog_ = nullptr;
+    int id_ = idNone;
+};
+
+namespace detail {
+class WindowBackend;
+class CallGate;
+class WorkerSet;
+}  // namespace detail
+
+class Dialog {
+public:
+    explicit Dialog(const DialogLayout& layout, Dialog* owner = nullptr);
+    Dialog(const Dialog&) = delete;
+    Dialog& operator=(const Dialog&) = delete;
+    virtual ~Dialog();
+
+    // Builds the window, runs OnInitDialog and the window's loop until
+    // endDialog; destroys the window (OnDestroy, then every worker joined)
+    // and returns the end code.
+    int DoModal();
+    void EndDialog(int code);
+
+    Control item(int id) { return Control(this, id); }
+    const DialogLayout& layout() const { return layout_; }
+    Dialog* owner() const { return owner_; }
+
+    void SetWindowText(std::string_view cp932);
+    std::string GetWindowText();
+    void SetIcon(int iconResourceId, bool big);
+    bool IsIconic();
+    Size GetClientSize();
+    static Size SystemIconSize();
+
+    // OK-only message box without icon, captioned with the application's
+    // name, owned by this dialog. Callable from any thread; returns when closed.
+    void MessageBox(std::string_view cp932);
+    // A file dialog; the full path chosen (CP932), or nothing when cancelled.
+    std::optional<std::string> FileDialog(const FileDialogRequest& request);
+
+    // Starts a worker thread counted by the window; false when it could not
+    // be started or the window is closing. The window joins every worker
+    // before its destruction completes.
+    bool StartWorker(std::function<void()> body);
+    // Runs fn on the window thread and waits for it; false (fn not run) when
+    // the window is closing or gone.
+    bool CallOnWindowThread(const std::function<void()>& fn);
+    // Hands fn to the window thread without waiting for it.
+    void PostToWindowThread(std::function<void()> fn);
+    bool IsWindowThread() const;
+
+    // Lifecycle hooks and routing, called by the backend on the window thread.
+    virtual bool OnInitDialog() { return true; }
+    // true: the message was handled and goes no further.
+    virtual bool PreTranslateMessage(const KeyMessage& message);
+    virtual const Brush* OnCtlColor(CtlColorRequest& request);
+    // Returns false to let the backend do its default painting.
+    virtual bool OnPaint(PaintContext& context);
+    virtual void OnDestroy() {}
+    // Framework defaults of the OK and Cancel commands.
+    virtual void OnOK();
+    virtual void OnCancel();
+    // Routes a control notification to the derived class's handler; false
+    // when no row of its routing table matches.
+    virtual bool OnCommand(Notification notification, int controlId);
+
+    detail::WindowBackend* backend() const { return backend_.get(); }
+    detail::CallGate& gate() const { return *gate_; }
+
+protected:
+    // A routing table row: (notification, control id, member function).
+    template <class D>
+    struct Route {
+        Notification notification;
+        int controlId;
+        void (D::*handler)();
+    };
+    template <class D>
+    static bool dispatch(D* self, std::span<const Route<D>> routes, Notification n, int id) {
+        for (const auto& route : routes) {
+            if (route.notification == n && route.controlId == id) {
+                (self->*route.handler)();
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    friend class detail::WindowBackend;
+    const DialogLayout& layout_;
+    Dialog* owner_;
+    std::unique_ptr<detail::WindowBackend> backend_;
+    std::unique_ptr<detail::CallGate> gate_;
+    std::unique_ptr<detail::WorkerSet> workers_;
+};
+
+// The application's name as message boxes show it in their caption (UTF-8).
+void setApplicationName(const char* nameUtf8);
+const char* applicationName();
+
+}  // namespace ui

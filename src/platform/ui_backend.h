@@ -1,0 +1,113 @@
+// What a ui backend (qt, win32, headless) provides to the common dialog code.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "ui.h"
+
+namespace ui::detail {
+
+class WindowBackend {
+public:
+    explicit WindowBackend(Dialog& dialog) : dialog_(dialog) {}
+    WindowBackend(const WindowBackend&) = delete;
+    WindowBackend& operator=(const WindowBackend&) = delete;
+    virtual ~WindowBackend() = default;
+
+    // Builds the window from the dialog's layout, calls OnInitDialog, runs
+    // until EndDialog, then calls destroySequence() while the controls still
+    // exist, tears the window down and returns the end code.
+    virtual int runModal() = 0;
+    virtual void endDialog(int code) = 0;
+
+    virtual std::string text(int id) = 0;
+    virtual void setText(int id, std::string_view cp932) = 0;
+    virtual void enable(int id, bool enabled) = 0;
+    virtual bool isEnabled(int id) = 0;
+    virtual void show(int id, bool visible) = 0;
+    virtual void invalidate(int id) = 0;
+    virtual void limitText(int id, int bytes) = 0;
+    virtual void replaceSel(int id, std::string_view cp932) = 0;
+    virtual void addString(int id, std::string_view cp932) = 0;
+    virtual void setCurSel(int id, int index) = 0;
+    virtual int curSel(int id) = 0;
+    virtual bool isChecked(int id) = 0;
+    virtual void setChecked(int id, bool checked) = 0;
+    virtual void setFont(int id, const Font& font) = 0;
+
+    virtual void setCaption(std::string_view cp932) = 0;
+    virtual std::string caption() = 0;
+    virtual void setIcon(int iconResourceId, bool big) = 0;
+    virtual bool isIconic() = 0;
+    virtual Size clientSize() = 0;
+
+    virtual void messageBox(std::string_view cp932) = 0;
+    virtual std::optional<std::string> fileDialog(const FileDialogRequest& request) = 0;
+
+    // Queues fn for the window thread. Returns at once.
+    virtual void post(std::function<void()> fn) = 0;
+    virtual bool isWindowThread() const = 0;
+    // true: worker calls are run directly on the calling thread under the
+    // gate's lock instead of being queued (the headless backend).
+    virtual bool runsCallsDirectly() const { return false; }
+
+protected:
+    Dialog& dialog() { return dialog_; }
+    // OnDestroy, then the gate closes (waiting worker calls are released and
+    // new ones return at once), then every worker is joined.
+    void destroySequence();
+
+private:
+    Dialog& dialog_;
+};
+
+std::unique_ptr<WindowBackend> createBackend(Dialog& dialog);
+Size systemIconSize();
+
+// Carries calls from worker threads to the window thread and waits for them,
+// until the window begins to close.
+class CallGate {
+public:
+    explicit CallGate(WindowBackend& backend) : backend_(backend) {}
+    bool call(const std::function<void()>& fn);
+    void post(std::function<void()> fn);
+    void beginClose();
+    void reopen();
+    bool closing() const;
+    // The lock under which a direct-mode backend runs every call; its driver
+    // holds it while it acts on the window.
+    std::recursive_mutex& directLock() { return directLock_; }
+
+private:
+    struct Pending;
+    WindowBackend& backend_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    bool closing_ = false;
+    std::list<std::shared_ptr<Pending>> pending_;
+    std::recursive_mutex directLock_;
+};
+
+// Worker threads started through the window; finished ones are reaped as new
+// ones start, and joinAll waits for the rest.
+class WorkerSet {
+public:
+    ~WorkerSet();
+    bool start(std::function<void()> body);
+    void joinAll();
+    std::size_t running() const;
+
+private:
+    struct Worker;
+    void reapFinished();
+    mutable std::mutex mutex_;
+    std::list<std::unique_ptr<Worker>> workers_;
+};
+
+}  // namespace ui::detail

@@ -1,0 +1,332 @@
+// Backend-independent part of the dialog framework: the dialog base class,
+// control handles, the call gate between threads and the worker set.
+#include <atomic>
+#include <utility>
+
+#include "ui.h"
+#include "ui_backend.h"
+
+namespace ui {
+
+namespace {
+const char* g_applicationName = "";
+}
+
+void setApplicationName(const char* nameUtf8) { g_applicationName = nameUtf8; }
+const char* applicationName() { return g_applicationName; }
+
+// ---- Control ----------------------------------------------------------------
+
+namespace {
+template <class F>
+void onWindow(Dialog* dialog, F&& fn) {
+    if (dialog != nullptr) dialog->CallOnWindowThread(std::forward<F>(fn));
+}
+}  // namespace
+
+std::string Control::text() const {
+    std::string result;
+    onWindow(dialog_, [&] { result = dialog_->backend()->text(id_); });
+    return result;
+}
+void Control::setText(std::string_view cp932) const {
+    onWindow(dialog_, [&] { dialog_->backend()->setText(id_, cp932); });
+}
+void Control::enable(bool enabled) const {
+    onWindow(dialog_, [&] { dialog_->backend()->enable(id_, enabled); });
+}
+bool Control::isEnabled() const {
+    bool result = false;
+    onWindow(dialog_, [&] { result = dialog_->backend()->isEnabled(id_); });
+    return result;
+}
+void Control::show(bool visible) const {
+    onWindow(dialog_, [&] { dialog_->backend()->show(id_, visible); });
+}
+void Control::invalidate() const {
+    onWindow(dialog_, [&] { dialog_->backend()->invalidate(id_); });
+}
+void Control::limitText(int bytes) const {
+    onWindow(dialog_, [&] { dialog_->backend()->limitText(id_, bytes); });
+}
+void Control::replaceSel(std::string_view cp932) const {
+    onWindow(dialog_, [&] { dialog_->backend()->replaceSel(id_, cp932); });
+}
+void Control::addString(std::string_view cp932) const {
+    onWindow(dialog_, [&] { dialog_->backend()->addString(id_, cp932); });
+}
+void Control::setCurSel(int index) const {
+    onWindow(dialog_, [&] { dialog_->backend()->setCurSel(id_, index); });
+}
+int Control::curSel() const {
+    int result = -1;
+    onWindow(dialog_, [&] { result = dialog_->backend()->curSel(id_); });
+    return result;
+}
+bool Control::isChecked() const {
+    bool result = false;
+    onWindow(dialog_, [&] { result = dialog_->backend()->isChecked(id_); });
+    return result;
+}
+void Control::setChecked(bool checked) const {
+    onWindow(dialog_, [&] { dialog_->backend()->setChecked(id_, checked); });
+}
+void Control::setFont(const Font& font) const {
+    onWindow(dialog_, [&] { dialog_->backend()->setFont(id_, font); });
+}
+
+// ---- Dialog -----------------------------------------------------------------
+
+Dialog::Dialog(const DialogLayout& layout, Dialog* owner)
+    : layout_(layout), owner_(owner), workers_(std::make_unique<detail::WorkerSet>()) {}
+
+Dialog::~Dialog() { workers_->joinAll(); }
+
+int Dialog::DoModal() {
+    backend_ = detail::createBackend(*this);
+    gate_ = std::make_unique<detail::CallGate>(*backend_);
+    const int code = backend_->runModal();
+    workers_->joinAll();
+    backend_.reset();
+    return code;
+}
+
+void Dialog::EndDialog(int code) {
+    if (backend_) backend_->endDialog(code);
+}
+
+void Dialog::SetWindowText(std::string_view cp932) {
+    CallOnWindowThread([&] { backend_->setCaption(cp932); });
+}
+std::string Dialog::GetWindowText() {
+    std::string result;
+    CallOnWindowThread([&] { result = backend_->caption(); });
+    return result;
+}
+void Dialog::SetIcon(int iconResourceId, bool big) {
+    CallOnWindowThread([&] { backend_->setIcon(iconResourceId, big); });
+}
+bool Dialog::IsIconic() {
+    bool result = false;
+    CallOnWindowThread([&] { result = backend_->isIconic(); });
+    return result;
+}
+Size Dialog::GetClientSize() {
+    Size result;
+    CallOnWindowThread([&] { result = backend_->clientSize(); });
+    return result;
+}
+Size Dialog::SystemIconSize() { return detail::systemIconSize(); }
+
+void Dialog::MessageBox(std::string_view cp932) {
+    CallOnWindowThread([&] { backend_->messageBox(cp932); });
+}
+
+std::optional<std::string> Dialog::FileDialog(const FileDialogRequest& request) {
+    std::optional<std::string> result;
+    CallOnWindowThread([&] { result = backend_->fileDialog(request); });
+    return result;
+}
+
+bool Dialog::StartWorker(std::function<void()> body) {
+    if (!gate_ || gate_->closing()) return false;
+    return workers_->start(std::move(body));
+}
+
+bool Dialog::CallOnWindowThread(const std::function<void()>& fn) {
+    if (!backend_ || !gate_) return false;
+    return gate_->call(fn);
+}
+
+void Dialog::PostToWindowThread(std::function<void()> fn) {
+    if (gate_) gate_->post(std::move(fn));
+}
+
+bool Dialog::IsWindowThread() const { return backend_ && backend_->isWindowThread(); }
+
+bool Dialog::PreTranslateMessage(const KeyMessage& message) {
+    switch (message.key) {
+        case Key::Enter:
+            OnOK();
+            return true;
+        case Key::Escape:
+            OnCancel();
+            return true;
+        case Key::Other:
+            break;
+    }
+    return false;
+}
+
+const Brush* Dialog::OnCtlColor(CtlColorRequest&) { return nullptr; }
+bool Dialog::OnPaint(PaintContext&) { return false; }
+void Dialog::OnOK() { EndDialog(idOk); }
+void Dialog::OnCancel() { EndDialog(idCancel); }
+bool Dialog::OnCommand(Notification notification, int controlId) {
+    if (notification != Notification::Clicked) return false;
+    if (controlId == idOk) {
+        OnOK();
+        return true;
+    }
+    if (controlId == idCancel) {
+        OnCancel();
+        return true;
+    }
+    return false;
+}
+
+namespace detail {
+
+// ---- WindowBackend ----------------------------------------------------------
+
+void WindowBackend::destroySequence() {
+    dialog_.OnDestroy();
+    dialog_.gate().beginClose();
+    dialog_.workers_->joinAll();
+}
+
+// ---- CallGate ---------------------------------------------------------------
+
+struct CallGate::Pending {
+    const std::function<void()>* fn = nullptr;
+    bool started = false;
+    bool done = false;
+    bool abandoned = false;
+};
+
+bool CallGate::call(const std::function<void()>& fn) {
+    if (backend_.runsCallsDirectly()) {
+        std::lock_guard direct(directLock_);
+        if (closing()) return false;
+        fn();
+        return true;
+    }
+    if (backend_.isWindowThread()) {
+        fn();
+        return true;
+    }
+    auto pending = std::make_shared<Pending>();
+    pending->fn = &fn;
+    {
+        std::lock_guard lock(mutex_);
+        if (closing_) return false;
+    }
+    backend_.post([this, pending] {
+        {
+            std::lock_guard lock(mutex_);
+            if (pending->abandoned) return;
+            pending->started = true;
+        }
+        (*pending->fn)();
+        {
+            std::lock_guard lock(mutex_);
+            pending->done = true;
+        }
+        changed_.notify_all();
+    });
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return pending->done || (closing_ && !pending->started); });
+    if (!pending->done) {
+        pending->abandoned = true;
+        return false;
+    }
+    return true;
+}
+
+void CallGate::post(std::function<void()> fn) {
+    if (backend_.runsCallsDirectly()) {
+        std::lock_guard direct(directLock_);
+        if (!closing()) fn();
+        return;
+    }
+    if (closing()) return;
+    backend_.post(std::move(fn));
+}
+
+void CallGate::beginClose() {
+    {
+        std::lock_guard lock(mutex_);
+        closing_ = true;
+    }
+    changed_.notify_all();
+}
+
+void CallGate::reopen() {
+    std::lock_guard lock(mutex_);
+    closing_ = false;
+}
+
+bool CallGate::closing() const {
+    std::lock_guard lock(mutex_);
+    return closing_;
+}
+
+// ---- WorkerSet --------------------------------------------------------------
+
+struct WorkerSet::Worker {
+    std::thread thread;
+    std::atomic<bool> finished{false};
+};
+
+WorkerSet::~WorkerSet() { joinAll(); }
+
+bool WorkerSet::start(std::function<void()> body) {
+    reapFinished();
+    auto worker = std::make_unique<Worker>();
+    Worker* raw = worker.get();
+    try {
+        raw->thread = std::thread([raw, body = std::move(body)] {
+            try {
+                body();
+            } catch (...) {
+                // A worker's failure must not end the process; it simply ends.
+            }
+            raw->finished.store(true);
+        });
+    } catch (...) {
+        return false;
+    }
+    std::lock_guard lock(mutex_);
+    workers_.push_back(std::move(worker));
+    return true;
+}
+
+void WorkerSet::reapFinished() {
+    std::list<std::unique_ptr<Worker>> finished;
+    {
+        std::lock_guard lock(mutex_);
+        for (auto it = workers_.begin(); it != workers_.end();) {
+            if ((*it)->finished.load()) {
+                finished.push_back(std::move(*it));
+                it = workers_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (auto& worker : finished) worker->thread.join();
+}
+
+void WorkerSet::joinAll() {
+    for (;;) {
+        std::list<std::unique_ptr<Worker>> batch;
+        {
+            std::lock_guard lock(mutex_);
+            if (workers_.empty()) return;
+            batch.swap(workers_);
+        }
+        for (auto& worker : batch) worker->thread.join();
+    }
+}
+
+std::size_t WorkerSet::running() const {
+    std::lock_guard lock(mutex_);
+    std::size_t count = 0;
+    for (const auto& worker : workers_) {
+        if (!worker->finished.load()) ++count;
+    }
+    return count;
+}
+
+}  // namespace detail
+}  // namespace ui

@@ -1,0 +1,151 @@
+// The main window: single owner of all program state. The network service
+// (net/) and the settings and log (store/) are operations of this object.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <span>
+#include <string>
+
+#include "platform/fs.h"
+#include "platform/sock.h"
+#include "platform/ui.h"
+#include "variant_constants.h"
+#include "window/adapter_entry.h"
+#include "window/control_ids.h"
+
+enum ServerState : std::int32_t { Idle = 0, Starting = 1, Listening = 2, StopRequested = 3 };
+
+struct InputControls {
+    ui::Control nameEdit;
+    ui::Control lamp;
+};
+
+struct OutputControls {
+    ui::Control nameEdit;
+    ui::Control lamp;
+    ui::Control button;
+};
+
+struct PortSlot {
+    std::atomic<std::int32_t> state{Idle};
+    ui::Control peerLabel;
+    ui::Control portEdit;
+    std::int32_t port = 0;
+    sock::Socket listenSock = sock::invalidSocket;
+    // Kelvane: the last recognised peer and the device's open connection.
+    std::atomic<std::uint32_t> peerAddr{0};
+    std::atomic<sock::Socket> connSock{0};
+};
+
+inline constexpr int portSlotCount = 4;
+
+// Kelvane: the address the listening sockets and the output sender bind to,
+// network byte order; set by the adapter choice.
+extern std::atomic<std::uint32_t> bindAddress;
+
+class CMonitorDlg : public ui::Dialog {
+public:
+    CMonitorDlg();
+    ~CMonitorDlg() override;
+
+    // Lifecycle (shell/).
+    bool OnInitDialog() override;
+    bool PreTranslateMessage(const ui::KeyMessage& message) override;
+    bool OnPaint(ui::PaintContext& context) override;
+    int OnQueryDragIcon() const { return appIcon; }
+    void OnDestroy() override;
+    bool OnCommand(ui::Notification notification, int controlId) override;
+
+    // Signal panel (window/).
+    const ui::Brush* OnCtlColor(ui::CtlColorRequest& request) override;
+    void OnSignalNameChanged();
+
+    // Adapters (window/).
+    void EnumerateAdapters();
+    void OnAdapterSelected();
+
+    // Title bar (window/).
+    void OnChangeTitleBar();
+
+    // Server and connections (net/).
+    void OnServerButton();
+    int openListenSockets();
+    void toggleDigitalOut(int output);
+    void sendDigitalOut(int slot, int port, const std::uint8_t* bytes, int count);
+
+    // Settings and log (store/).
+    void OnSaveSettings();
+    void OnLoadSettings();
+    int ReadSettingsFile(std::string path);
+    void AppendEventLog(const char* peerAddress);
+    void OnBrowseLogFile();
+
+    // Controls of template 102. Kelvane binds no inputs 4 and 5, Sorrel no
+    // outputs and no destination port.
+    ui::Control outputNameEdit3, outputNameEdit2, outputNameEdit1;
+    ui::Control outputLamp3, outputLamp2, outputLamp1;
+    ui::Control outputButton3, outputButton2, outputButton1;
+    ui::Control destPortEdit;
+    ui::Control adapterCombo;
+    ui::Control serverButton;
+    ui::Control traceEdit;
+    ui::Control statusLabel;
+    ui::Control versionLabel;
+    ui::Control logFileEdit;
+    ui::Control loggingCheck;
+    ui::Control inputLamp5, inputLamp4, inputLamp3, inputLamp2, inputLamp1;
+    ui::Control inputNameEdit5, inputNameEdit4, inputNameEdit3, inputNameEdit2, inputNameEdit1;
+    ui::Control peerLabel4, peerLabel3, peerLabel2, peerLabel1;
+    ui::Control portEdit4, portEdit3, portEdit2, portEdit1;
+
+    int appIcon = 0;
+    ui::Brush redBrush;
+    ui::Brush blackBrush;
+    ui::Brush greyBrush;
+    ui::Font statusFont;
+    fs::FileVersion fileVersion;
+    std::string versionText;
+
+    std::int32_t adapterCount = 0;
+    std::array<AdapterEntry, maxAdapters> adapters{};
+
+    std::string exeFolder;
+    std::string logPath;
+    std::string settingsPath;
+    std::string iniPath;
+    std::string titleText;
+
+    std::atomic<std::int32_t> initDone{0};
+    std::atomic<std::int32_t> namesChanged{0};
+    std::atomic<std::int32_t> serverRunning{0};
+
+    std::array<std::atomic<std::int32_t>, variant::inputCount> inputOn{};
+    std::array<InputControls, variant::inputCount> inputControls;
+    std::array<std::atomic<std::int32_t>, variant::outputCount> outputOn{};
+    std::array<OutputControls, variant::outputCount> outputControls;
+
+    std::array<PortSlot, portSlotCount> portSlots;
+
+    // ---- Network service state (net/) ----
+
+    // ---- Settings and log state (store/) ----
+
+private:
+    void OnOutputButton1() { toggleDigitalOut(0); }
+    void OnOutputButton2() { toggleDigitalOut(1); }
+    void OnOutputButton3() { toggleDigitalOut(2); }
+    void applyAdapterList();
+    void setDefaultTexts();
+    void restoreLastSettings();
+};
+
+// The developer trace sink: Kelvane discards the lines, Sorrel appends them
+// to its hidden trace box. Text from outside is always an argument.
+void traceLine(CMonitorDlg* dlg, const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 2, 3)))
+#endif
+    ;
