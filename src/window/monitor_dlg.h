@@ -75,6 +75,9 @@ public:
     int openListenSockets();
     void toggleDigitalOut(int output);
     void sendDigitalOut(int slot, int port, const std::uint8_t* bytes, int count);
+    // Asks every port to stop and wakes every blocked socket, so that the
+    // workers end and the window can join them when it closes.
+    void stopWorkersForClose();
 
     // Settings and log (store/).
     void OnSaveSettings();
