@@ -27,8 +27,8 @@ enum class Kind {
     DefPushButton,
     AutoCheckBox,
     GroupBox,
-    Static,       // text or empty face (a lamp), see the static styles
-    EtchedLine,   // etched horizontal separator
+    Static,      // text or empty face (a lamp), see the static styles
+    EtchedLine,  // etched horizontal separator
     Edit,
     DropDownList  // combo box with a drop-down list
 };
@@ -71,9 +71,9 @@ struct ControlLayout {
 
 struct DialogLayout {
     int templateId;
-    const char* caption;  // UTF-8
-    int cx, cy;           // dialog units
-    const char* fontFace; // UTF-8
+    const char* caption;   // UTF-8
+    int cx, cy;            // dialog units
+    const char* fontFace;  // UTF-8
     int fontPoints;
     std::uint32_t frameStyles;
     std::span<const ControlLayout> controls;  // template order = tab order

@@ -33,7 +33,7 @@ inline constexpr int outputButton1 = 1027;
 inline constexpr int outputButton2 = 1028;
 inline constexpr int outputButton3 = 1029;
 inline constexpr int destPortEdit = 1031;
-inline constexpr int inputLamp1 = 1100;  // inputs 1 to 5: 1100 to 1104
+inline constexpr int inputLamp1 = 1100;   // inputs 1 to 5: 1100 to 1104
 inline constexpr int outputLamp1 = 1105;  // outputs 1 to 3: 1105 to 1107
 
 inline constexpr int titleEdit = 1018;  // in the title bar dialog

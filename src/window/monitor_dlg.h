@@ -132,9 +132,22 @@ public:
 
     std::array<PortSlot, portSlotCount> portSlots;
 
+    // Bytes in the hidden trace box; used on the window thread only.
+    std::size_t traceBytes = 0;
+
     // ---- Network service state (net/) ----
 
     // ---- Settings and log state (store/) ----
+    // Connection threads append while the window thread may replace
+    // logPath: every access after start-up goes through these two.
+    std::string currentLogPath() const;
+    void setLogPath(std::string path);
+    // Guards logPath only; never held across a window call.
+    mutable std::mutex logPathMutex;
+    // Serialises appends so that no line is lost to another connection and
+    // one append alone reads and clears namesChanged. The window thread never
+    // takes it, so an append may wait for the window while holding it.
+    std::mutex eventLogMutex;
 
 private:
     void OnOutputButton1() { toggleDigitalOut(0); }

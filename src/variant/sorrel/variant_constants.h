@@ -1,7 +1,7 @@
 // Product constants of Sorrel: five inputs, no outputs.
 #pragma once
 
-#include "product.h"
+#include "variant/product.h"
 
 namespace variant {
 inline constexpr Product product = Product::Sorrel;

@@ -1,0 +1,34 @@
+// The developer trace sink. Kelvane discards its lines; Sorrel hands them
+// to its hidden trace box without waiting for the window thread, so that a
+// worker that traces never waits on a window thread that waits on it.
+#include <cstdarg>
+#include <cstdio>
+
+#include "window/monitor_dlg.h"
+
+namespace {
+constexpr std::size_t traceLineBytes = 256;
+// The box is never shown; keep it from growing without bound.
+constexpr std::size_t traceBoxBytes = 32 * 1024;
+}  // namespace
+
+void traceLine(CMonitorDlg* dlg, const char* format, ...) {
+    if constexpr (variant::product == variant::Product::Kelvane) {
+        (void)dlg;
+        (void)format;
+    } else {
+        char line[traceLineBytes];
+        va_list args;
+        va_start(args, format);
+        std::vsnprintf(line, sizeof line, format, args);
+        va_end(args);
+        dlg->PostToWindowThread([dlg, text = std::string(line)] {
+            if (dlg->traceBytes + text.size() > traceBoxBytes) {
+                dlg->traceEdit.setText("");
+                dlg->traceBytes = 0;
+            }
+            dlg->traceEdit.replaceSel(text);
+            dlg->traceBytes += text.size();
+        });
+    }
+}

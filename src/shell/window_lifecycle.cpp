@@ -1,0 +1,37 @@
+// Keys, the minimised window's icon, and the end of the main window.
+#include <chrono>
+#include <thread>
+
+#include "window/monitor_dlg.h"
+
+namespace {
+constexpr auto stopPausePerSlot = std::chrono::milliseconds(100);
+}
+
+bool CMonitorDlg::PreTranslateMessage(const ui::KeyMessage& message) {
+    // Enter goes to the focused control as a plain keystroke: it neither
+    // ends the window (which has no OK button) nor presses a button.
+    if (message.key == ui::Key::Enter) return false;
+    return ui::Dialog::PreTranslateMessage(message);
+}
+
+bool CMonitorDlg::OnPaint(ui::PaintContext& context) {
+    if (!IsIconic()) return false;
+    context.eraseIconBackground();
+    const ui::Size icon = SystemIconSize();
+    const ui::Size client = GetClientSize();
+    context.drawIcon((client.cx - icon.cx + 1) / 2, (client.cy - icon.cy + 1) / 2);
+    return true;
+}
+
+void CMonitorDlg::OnDestroy() {
+    if constexpr (variant::product == variant::Product::Kelvane) {
+        for (PortSlot& slot : portSlots) {
+            slot.state.store(StopRequested);
+            std::this_thread::sleep_for(stopPausePerSlot);
+        }
+    }
+    // Both programs end their workers before the window goes: the ui layer
+    // joins every worker right after this handler.
+    stopWorkersForClose();
+}

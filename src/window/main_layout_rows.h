@@ -1,0 +1,121 @@
+// Rows of the main window's template that both programs share. Each
+// program's own table (src/variant/<program>/main_layout.cpp) puts them in
+// its template order together with the rows that differ.
+#pragma once
+
+#include "platform/ui.h"
+#include "window/control_ids.h"
+
+namespace main_layout {
+
+using ui::Kind;
+
+inline constexpr std::uint32_t editStyle =
+    ui::styleTabStop | ui::styleBorder | ui::styleAutoHScroll;
+inline constexpr std::uint32_t portEditStyle = editStyle | ui::styleDigitsOnly;
+inline constexpr std::uint32_t lampStyle = ui::styleSunkenEdge;
+inline constexpr std::uint32_t frameStyle =
+    ui::frameVisible | ui::frameCaption | ui::frameSysMenu | ui::frameModal | ui::frameAppWindow;
+inline constexpr char dialogFont[] = "ＭＳ Ｐゴシック";
+inline constexpr int dialogFontPoints = 9;
+inline constexpr char peerPlaceholder[] = "接続元 : 123.456.789.012";
+inline constexpr char serverButtonPlaceholder[] = "hogehoge";
+
+inline constexpr ui::ControlLayout loadSettingsButton{
+    ids::loadSettingsButton, Kind::PushButton, ui::styleTabStop, "設定の読込(&L)", 5, 5, 85, 14};
+inline constexpr ui::ControlLayout saveSettingsButton{
+    ids::saveSettingsButton, Kind::PushButton, ui::styleTabStop, "設定の保存(&A)", 5, 25, 85, 14};
+inline constexpr ui::ControlLayout titleBarButton{ids::titleBarButton,
+                                                  Kind::PushButton,
+                                                  ui::styleTabStop,
+                                                  "タイトルバーの変更(&T)",
+                                                  170,
+                                                  5,
+                                                  85,
+                                                  14};
+inline constexpr ui::ControlLayout portHeading{
+    ui::idNone, Kind::Static, ui::styleNone, "待ち受けポート番号設定(&P):", 5, 85, 75, 8};
+inline constexpr ui::ControlLayout portEdit1{
+    ids::portEdit1, Kind::Edit, portEditStyle, "", 10, 95, 40, 14};
+inline constexpr ui::ControlLayout inputName1{
+    ids::inputNameEdit1, Kind::Edit, editStyle, "", 140, 91, 85, 15};
+inline constexpr ui::ControlLayout inputLamp1{
+    ids::inputLamp1, Kind::Static, lampStyle, "", 230, 91, 16, 15};
+inline constexpr ui::ControlLayout inputSeparator1{
+    ui::idNone, Kind::EtchedLine, ui::styleNone, "", 140, 111, 105, 1};
+inline constexpr ui::ControlLayout inputName2{
+    ids::inputNameEdit1 + 1, Kind::Edit, editStyle, "", 140, 117, 85, 15};
+inline constexpr ui::ControlLayout inputLamp2{
+    ids::inputLamp1 + 1, Kind::Static, lampStyle, "", 230, 117, 16, 15};
+inline constexpr ui::ControlLayout inputSeparator2{
+    ui::idNone, Kind::EtchedLine, ui::styleNone, "", 140, 137, 105, 1};
+inline constexpr ui::ControlLayout inputName3{
+    ids::inputNameEdit1 + 2, Kind::Edit, editStyle, "", 140, 141, 85, 15};
+inline constexpr ui::ControlLayout inputLamp3{
+    ids::inputLamp1 + 2, Kind::Static, lampStyle, "", 230, 141, 16, 15};
+inline constexpr ui::ControlLayout topSeparator{
+    ui::idNone, Kind::EtchedLine, ui::styleNone, "", 5, 50, 250, 1};
+inline constexpr ui::ControlLayout adapterCombo{ids::adapterCombo,
+                                                Kind::DropDownList,
+                                                ui::styleTabStop | ui::styleVScroll,
+                                                "",
+                                                5,
+                                                65,
+                                                250,
+                                                205};
+inline constexpr ui::ControlLayout adapterHeading{
+    ui::idNone, Kind::Static, ui::styleNone, "ネットワークデバイスの選択:", 5, 55, 83, 8};
+inline constexpr ui::ControlLayout portEdit2{
+    ids::portEdit2, Kind::Edit, portEditStyle, "", 10, 110, 40, 14};
+inline constexpr ui::ControlLayout portEdit3{
+    ids::portEdit3, Kind::Edit, portEditStyle, "", 10, 125, 40, 14};
+inline constexpr ui::ControlLayout peerLabel4{
+    ids::peerLabel4, Kind::Static, ui::styleNone, peerPlaceholder, 55, 142, 75, 8};
+inline constexpr ui::ControlLayout portEdit4{
+    ids::portEdit4, Kind::Edit, portEditStyle, "", 10, 140, 40, 14};
+
+// The peer labels of slots 1 to 3 carry the program's own placeholder text.
+constexpr ui::ControlLayout peerLabel(int id, const char* placeholder, int y) {
+    return {id, Kind::Static, ui::styleNone, placeholder, 55, y, 75, 8};
+}
+
+// The log block stands lower in Kelvane, below the outputs; top is the
+// y of the logging check box.
+constexpr ui::ControlLayout loggingCheck(int top) {
+    return {ids::loggingCheck,
+            Kind::AutoCheckBox,
+            ui::styleTabStop,
+            "ロギング有効(E)",
+            10,
+            top,
+            63,
+            10};
+}
+constexpr ui::ControlLayout logFileHeading(int top) {
+    return {ui::idNone, Kind::Static, ui::styleNone, "ファイル:", 15, top + 16, 30, 8};
+}
+constexpr ui::ControlLayout logFileEdit(int top) {
+    return {ids::logFileEdit,
+            Kind::Edit,
+            ui::styleTabStop | ui::styleReadOnly | ui::styleMultiline,
+            "",
+            50,
+            top + 16,
+            145,
+            20};
+}
+constexpr ui::ControlLayout browseLogButton(int top) {
+    return {ids::browseLogButton,
+            Kind::PushButton,
+            ui::styleTabStop,
+            "参照(&B)...",
+            205,
+            top + 16,
+            50,
+            14};
+}
+constexpr ui::ControlLayout versionLabel(int top) {
+    return {ids::versionLabel, Kind::Static, ui::styleAlignRight, "Static", 200, top + 46, 55, 8};
+}
+
+}  // namespace main_layout
