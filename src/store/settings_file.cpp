@@ -1,0 +1,167 @@
+// Saving and loading the set-up through the settings file, the reader that
+// applies a file to the window, and the last-settings pointer.
+#include <memory>
+
+#include "platform/text.h"
+#include "store/program_keys.h"
+#include "store/settings_lines.h"
+#include "window/monitor_dlg.h"
+
+namespace {
+
+bool containsMarker(std::string_view text) {
+    return text.find(store::settingsKeyMarker) != std::string_view::npos;
+}
+
+std::string titleMarkerMessage() {
+    if constexpr (variant::product == variant::Product::Kelvane) {
+        return text::jp("タイトルバーに #$ が含まれていると保存できません");
+    } else {
+        return text::jp("タイトルバーに特殊な文字が含まれていると保存できません");
+    }
+}
+
+std::string nameMarkerMessage() {
+    if constexpr (variant::product == variant::Product::Kelvane) {
+        return text::jp("信号名に #$ が含まれていると保存できません");
+    } else {
+        return text::jp("信号名に特殊な文字が含まれていると保存できません");
+    }
+}
+
+ui::FileDialogRequest settingsDialogRequest(bool save, const std::string& initialPath) {
+    ui::FileDialogRequest request;
+    request.save = save;
+    request.defaultExtension = variant::settingsExtension;
+    request.initialPath = initialPath;
+    request.filter = store::settingsFileFilter();
+    request.overwritePrompt = true;
+    request.hideReadOnly = true;
+    return request;
+}
+
+// Writes the whole text and closes; false when the file could not be
+// opened or anything written did not reach it.
+bool writeWholeFile(const std::string& path, std::string_view content) {
+    auto file = fs::TextFile::open(path, fs::OpenMode::Truncate);
+    if (!file) return false;
+    const bool written = file->write(content);
+    return file->close() && written;
+}
+
+}  // namespace
+
+void CMonitorDlg::OnSaveSettings() {
+    if (containsMarker(titleText)) {
+        MessageBox(titleMarkerMessage());
+        return;
+    }
+    store::SettingsSnapshot snapshot;
+    for (const auto& input : inputControls) {
+        snapshot.inputNames.push_back(input.nameEdit.text());
+        if (containsMarker(snapshot.inputNames.back())) {
+            MessageBox(nameMarkerMessage());
+            return;
+        }
+    }
+    for (const auto& output : outputControls) {
+        snapshot.outputNames.push_back(output.nameEdit.text());
+        if (containsMarker(snapshot.outputNames.back())) {
+            MessageBox(nameMarkerMessage());
+            return;
+        }
+    }
+
+    auto chosen = FileDialog(settingsDialogRequest(true, settingsPath));
+    if (!chosen) return;
+    settingsPath = *chosen;
+
+    snapshot.titleText = titleText;
+    for (int k = 0; k < portSlotCount; ++k) snapshot.ports[k] = portSlots[k].portEdit.text();
+    if constexpr (store::programHasDestPort) snapshot.destPort = destPortEdit.text();
+    snapshot.logging = loggingCheck.isChecked();
+    snapshot.serverRunning = serverRunning.load() != 0;
+    snapshot.logPath = currentLogPath();
+
+    if (!writeWholeFile(settingsPath, store::settingsFileText(snapshot))) {
+        traceLine(this, "cfg save failed: %s\r\n", settingsPath.c_str());
+    }
+    if (!writeWholeFile(iniPath, settingsPath)) {
+        traceLine(this, "ini save failed: %s\r\n", iniPath.c_str());
+    }
+}
+
+void CMonitorDlg::OnLoadSettings() {
+    auto chosen = FileDialog(settingsDialogRequest(false, settingsPath));
+    if (!chosen) return;
+    settingsPath = *chosen;
+    if (serverRunning.load() != 0) OnServerButton();
+    initDone.store(0);
+    if (ReadSettingsFile(settingsPath) == 1) OnServerButton();
+    initDone.store(1);
+}
+
+int CMonitorDlg::ReadSettingsFile(std::string path) {
+    auto file = fs::TextFile::open(path, fs::OpenMode::Read);
+    if (!file) {
+        traceLine(this, "%s", text::jp("cfgファイルが無かったからデフォルト\r\n").c_str());
+        return 0;
+    }
+    traceLine(this, "%s", text::jp("cfgファイルが見つかったから処理する\r\n").c_str());
+    traceLine(this, "----------\r\n");
+
+    int result = 0;
+    while (auto line = file->readLine()) {
+        traceLine(this, "%s", line->c_str());
+        traceLine(this, "\r\n");
+        for (auto& change : store::readSettingsLine(*line, store::programSettingsKeys)) {
+            using T = store::SettingTarget;
+            switch (change.target) {
+                case T::PortEdit:
+                    portSlots[change.index].portEdit.setText(change.text);
+                    break;
+                case T::DestPortEdit:
+                    destPortEdit.setText(change.text);
+                    break;
+                case T::InputName:
+                    inputControls[change.index].nameEdit.setText(change.text);
+                    break;
+                case T::OutputName:
+                    outputControls[change.index].nameEdit.setText(change.text);
+                    break;
+                case T::LoggingCheck:
+                    loggingCheck.setChecked(change.on);
+                    break;
+                case T::ServerStart:
+                    result = 1;
+                    break;
+                case T::LogPath:
+                    setLogPath(std::move(change.text));
+                    break;
+                case T::TitleText:
+                    titleText = std::move(change.text);
+                    break;
+            }
+        }
+    }
+    // A read that fails part-way keeps what was applied and ends the file there.
+    if (file->failed()) traceLine(this, "cfg read error: %s\r\n", path.c_str());
+    file->close();
+
+    SetWindowText(titleText);
+    logFileEdit.setText(currentLogPath());
+    traceLine(this, "----------\r\n");
+    return result;
+}
+
+void CMonitorDlg::restoreLastSettings() {
+    auto pointer = fs::TextFile::open(iniPath, fs::OpenMode::Read);
+    if (!pointer) return;
+    auto firstLine = pointer->readLine();
+    // Closed before the settings file is read, so that a pointer that names
+    // itself is not held open against its own reading.
+    pointer->close();
+    if (!firstLine) return;
+    settingsPath = *firstLine;
+    if (ReadSettingsFile(settingsPath) != 0) OnServerButton();
+}
