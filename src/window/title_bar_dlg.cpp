@@ -12,7 +12,7 @@ constexpr ui::ControlLayout controls[] = {
      5, 10, 175, 14},
 };
 
-constexpr ui::DialogLayout layout{ids::titleBarDialog,
+constexpr ui::DialogLayout titleBarLayout{ids::titleBarDialog,
                                   "タイトルバーの変更",
                                   187,
                                   50,
@@ -28,11 +28,11 @@ constexpr int kelvaneTitleLimit = 50;
 }  // namespace
 
 const ui::DialogLayout& titleBarDialogLayout() {
-    return layout;
+    return titleBarLayout;
 }
 
 CTitleBarDlg::CTitleBarDlg(ui::Dialog* owner)
-    : ui::Dialog(layout, owner), titleEdit(this, ids::titleEdit) {}
+    : ui::Dialog(titleBarLayout, owner), titleEdit(this, ids::titleEdit) {}
 
 bool CTitleBarDlg::OnInitDialog() {
     titleEdit.setText(text);

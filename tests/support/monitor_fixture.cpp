@@ -1,0 +1,57 @@
+#include "support/monitor_fixture.h"
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sstream>
+
+#include "platform/fs.h"
+
+namespace {
+std::atomic<int> folderCounter{0};
+}
+
+void MonitorTest::SetUp() {
+    ui::headless::resetSession();
+    iphelp::fake::tables() = iphelp::fake::standardTables();
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::ostringstream name;
+    name << "monitor-" << variant::productName << "-" << info->name() << "-"
+         << std::random_device{}() << "-" << folderCounter++;
+    std::filesystem::path dir = std::filesystem::temp_directory_path() / name.str();
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    folder = dir.string();
+    fs::overrideModulePathForTesting(pathOf(variant::productName));
+}
+
+void MonitorTest::TearDown() {
+    std::filesystem::remove_all(folder);
+}
+
+int MonitorTest::runMonitor(const Script& script) {
+    auto dlg = std::make_unique<CMonitorDlg>();
+    CMonitorDlg* raw = dlg.get();
+    ui::headless::queueModalScript([&script, raw](Window& window) { script(window, *raw); });
+    return dlg->DoModal();
+}
+
+std::string MonitorTest::pathOf(const std::string& name) const {
+    return folder + "/" + name;
+}
+
+void MonitorTest::writeFile(const std::string& name, const std::string& bytes) const {
+    std::ofstream out(pathOf(name), std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::string MonitorTest::readFile(const std::string& name) const {
+    std::ifstream in(pathOf(name), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+bool MonitorTest::fileExists(const std::string& name) const {
+    return std::filesystem::exists(pathOf(name));
+}
