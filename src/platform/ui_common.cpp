@@ -233,12 +233,9 @@ bool CallGate::call(const std::function<void()>& fn) {
     return true;
 }
 
+// Never waits, in either mode: a direct-mode backend runs or queues fn
+// itself, since the window thread may hold the direct lock for a long time.
 void CallGate::post(std::function<void()> fn) {
-    if (backend_.runsCallsDirectly()) {
-        std::lock_guard direct(directLock_);
-        if (!closing()) fn();
-        return;
-    }
     if (closing()) return;
     backend_.post(std::move(fn));
 }

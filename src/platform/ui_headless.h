@@ -1,0 +1,118 @@
+// The test driver of the headless ui backend: the user's hands and eyes on a
+// dialog that runs without a screen.
+//
+// A test queues a modal script, then calls DoModal on its dialog. The backend
+// builds the controls from the layout, runs OnInitDialog and hands the script
+// a Window; when the script returns without ending the dialog, the user has
+// closed it (end code idCancel). Calls from worker threads run directly on
+// the worker under the gate's lock; every hand and eye holds that lock while
+// it acts and runs the work posted to the window thread in the meantime.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/ui.h"
+
+namespace ui::headless {
+
+class HeadlessBackend;
+
+struct FontInfo {
+    std::string face;  // UTF-8, as the program named it
+    int tenthsOfPoint = 0;
+};
+
+struct IconSet {
+    std::optional<int> bigIcon;
+    std::optional<int> smallIcon;
+};
+
+// What the dialog's colour request decided for one control.
+struct ColourDecision {
+    CtlKind kind = CtlKind::Other;   // the kind the request was made with
+    std::optional<Color> brush;      // nothing: the framework's default face
+    std::optional<Color> textColor;  // as the handler set them
+    std::optional<Color> textBackground;
+};
+
+struct Point {
+    int x = 0;
+    int y = 0;
+    bool operator==(const Point&) const = default;
+};
+
+struct PaintResult {
+    bool handled = false;  // OnPaint's answer; false: default painting
+    bool backgroundErased = false;
+    std::vector<Point> icons;  // where icons were drawn, in order
+};
+
+class Window {
+public:
+    explicit Window(HeadlessBackend& backend) : backend_(backend) {}
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    Dialog& dialog();
+
+    // ---- hands ----
+    // Replaces the text of an enabled, writable edit as a paste of the whole
+    // text would; bytes beyond the text limit are refused at a character
+    // boundary. Raises Changed.
+    void type(int id, std::string_view cp932);
+    // A click on a button or check box; nothing on a disabled or hidden one.
+    void click(int id);
+    // A pick from a drop-down list; raises SelChange.
+    void pickComboEntry(int id, int index);
+    // Ticks or clears a check box by clicking it when its state differs.
+    void setCheck(int id, bool checked);
+    // The key goes to PreTranslateMessage first. Unhandled, Escape is the
+    // dialog manager's cancel command and Enter a plain keystroke to the
+    // focused control (nothing happens).
+    void pressKey(Key key);
+    // The system menu's Close.
+    void closeBox();
+    void setMinimised(bool minimised);
+    PaintResult paint();
+
+    // ---- eyes ----
+    std::string text(int id);  // a drop-down list shows its selected entry
+    bool enabled(int id);
+    bool visible(int id);
+    std::string caption();
+    std::optional<int> textLimit(int id);  // nothing: never limited
+    std::vector<std::string> comboEntries(int id);
+    int curSel(int id);
+    bool checked(int id);
+    FontInfo fontOf(int id);  // the dialog's font unless the program set one
+    IconSet icons();
+    int invalidationCount(int id);
+    ColourDecision colourOf(int id);
+    Size clientSize();
+    bool ended();
+    int endCode();
+
+private:
+    template <class F>
+    auto act(F&& fn);
+    HeadlessBackend& backend_;
+};
+
+// ---- session: shared by every dialog a test runs ----
+
+// Scripts run in the order queued, one per modal run (nested runs included).
+void queueModalScript(std::function<void(Window&)> script);
+// The next file dialog's answer: a CP932 path, or nothing for cancel. With
+// no answer queued, a file dialog is cancelled.
+void queueFileDialogAnswer(std::optional<std::string> cp932Path);
+std::vector<std::string> messageBoxes();        // CP932 texts, in order shown
+std::vector<std::string> messageBoxCaptions();  // as ui::applicationName() gave them
+std::vector<FileDialogRequest> fileDialogRequests();
+// Forgets queued scripts and answers and every record.
+void resetSession();
+
+}  // namespace ui::headless
