@@ -136,6 +136,24 @@ public:
     std::size_t traceBytes = 0;
 
     // ---- Network service state (net/) ----
+    // One listener's run on a port: its listening socket and the connections
+    // its connection threads accepted (net/listener_run.h).
+    struct ListenerRun;
+    // The run each slot started last; window thread only.
+    std::array<std::shared_ptr<ListenerRun>, portSlotCount> listenerRuns;
+    // Counts the starts of the server. A listener's clean-up leaves the
+    // window alone once a newer start owns it (a settings load stops and
+    // starts again before the listeners' clean-up reaches the window).
+    std::atomic<std::uint32_t> serverGeneration{0};
+    // Kelvane: the output sender never sends on a connection whose thread
+    // is closing it; both take the slot's guard around PortSlot.connSock.
+    std::array<std::mutex, portSlotCount> connSockGuards;
+    // What the network service last wrote into each peer label, so that a
+    // frame that changes nothing costs no trip to the window thread.
+    std::mutex peerLabelGuard;
+    std::array<std::optional<std::string>, portSlotCount> peerLabelTexts;
+    // Kelvane: the ON/OFF buttons have been enabled since the last disable.
+    std::atomic<std::int32_t> outputButtonsEnabled{0};
 
     // ---- Settings and log state (store/) ----
     // Connection threads append while the window thread may replace

@@ -1,0 +1,48 @@
+// One listener's run on a port, shared by the listen thread and the
+// connection threads it starts. It outlives a restart of the same slot, so
+// a thread of an old run never acts on the sockets of a new one.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+#include "platform/sock.h"
+#include "window/monitor_dlg.h"
+
+struct CMonitorDlg::ListenerRun {
+    ListenerRun(int slotIndex, sock::Socket listening, std::uint32_t startGeneration)
+        : slot(slotIndex), listenSock(listening), generation(startGeneration) {}
+
+    const int slot;
+    const sock::Socket listenSock;
+    const std::uint32_t generation;
+
+    // Set when the run ends: its connections end at their next look.
+    std::atomic<bool> stopping{false};
+    // A connection thread has been started and has not returned from accept.
+    std::atomic<bool> acceptPending{false};
+
+    // Ends the run's connections: marks it stopping and shuts every accepted
+    // socket down, waking a thread blocked in its receive.
+    void stop();
+    // Records an accepted socket so that stop() can wake it; false (the
+    // socket is not recorded) when the run is already stopping.
+    bool addConnection(sock::Socket accepted);
+    // Called before the thread closes the socket, so that stop() never
+    // touches a descriptor that may already belong to another socket.
+    void removeConnection(sock::Socket accepted);
+
+    // Connection threads counted from before their start to their end.
+    void connectionThreadStarting();
+    void connectionThreadEnded();
+    void waitForConnectionThreads();
+
+private:
+    std::mutex mutex_;
+    std::condition_variable threadsEnded_;
+    std::vector<sock::Socket> connections_;
+    int connectionThreads_ = 0;
+};

@@ -1,0 +1,80 @@
+// Kelvane's connection: a non-blocking socket read one byte at a time into
+// the assembly window; a recognised frame is answered at once. The slot's
+// connSock names the connection the output sender uses.
+#include <mutex>
+
+#include "net/service.h"
+
+namespace net {
+
+namespace {
+
+struct Connection {
+    CMonitorDlg& dlg;
+    ListenerRun& run;
+    PortSlot& slot;
+    std::mutex& guard;
+    sock::Socket socket;
+    std::uint32_t peerAddr;
+    std::string peerText;
+};
+
+void applyFrame(Connection& c, const frames::Frame& frame) {
+    const frames::FrameEffect effect = frames::kelvaneEffect(frame, inputBits(c.dlg));
+    applyInputUpdate(c.dlg, c.run, effect.update);
+    sock::send(c.socket, reinterpret_cast<const char*>(effect.reply.data()), 2);
+
+    const auto lead = frames::kelvaneLeadBytes(frame);
+    traceLine(&c.dlg, "from:%s   Recv %02x %02x\r\n", c.peerText.c_str(), lead[0], lead[1]);
+    c.dlg.AppendEventLog(c.peerText.c_str());
+    showPeerLabel(c.dlg, c.run.slot, connectedFromText(c.peerText), &c.run);
+    {
+        std::lock_guard lock(c.guard);
+        c.slot.peerAddr.store(c.peerAddr);
+        c.slot.connSock.store(c.socket);
+    }
+    enableOutputButtons(c.dlg, c.run);
+}
+
+void receiveUntilEnd(Connection& c) {
+    frames::AssemblyWindow window;
+    for (;;) {
+        if (stopSeen(c.dlg, c.run)) return;
+        char byte = 0;
+        const int got = sock::recv(c.socket, &byte, 1);
+        if (got == 0) {
+            if (!stopSeen(c.dlg, c.run)) showPeerLabel(c.dlg, c.run.slot, "", &c.run);
+            return;
+        }
+        if (got < 0) {
+            const int error = sock::lastError();
+            if (error != sock::wsaEWOULDBLOCK) {
+                if (!stopSeen(c.dlg, c.run)) traceLine(&c.dlg, "recv error: %d \r\n", error);
+                return;
+            }
+        } else if (const auto frame =
+                       frames::kelvaneFeed(window, static_cast<std::uint8_t>(byte))) {
+            applyFrame(c, *frame);
+        }
+        if (!waitReadable(c.dlg, c.run, c.socket)) return;
+    }
+}
+
+}  // namespace
+
+void serveKelvaneDevice(CMonitorDlg& dlg, ListenerRun& run, sock::Socket s,
+                        const sock::SockAddrIn& peer) {
+    const auto index = static_cast<std::size_t>(run.slot);
+    Connection c{dlg, run,       dlg.portSlots[index],     dlg.connSockGuards[index],
+                 s,   peer.addr, sock::inetNtoa(peer.addr)};
+    sock::setNonBlocking(s, true);
+    {
+        std::lock_guard lock(c.guard);
+        if (c.slot.connSock.load() == 0) c.slot.connSock.store(s);
+    }
+    receiveUntilEnd(c);
+    std::lock_guard lock(c.guard);
+    if (c.slot.connSock.load() == s) c.slot.connSock.store(0);
+}
+
+}  // namespace net

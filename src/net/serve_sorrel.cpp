@@ -1,0 +1,73 @@
+// Sorrel's connection: a blocking socket read one byte at a time through
+// the frame reader; a frame's remaining bytes are awaited without a poll.
+#include "net/service.h"
+
+namespace net {
+
+namespace {
+
+struct Connection {
+    CMonitorDlg& dlg;
+    ListenerRun& run;
+    sock::Socket socket;
+    std::string peerText;
+};
+
+void traceFrame(const Connection& c, const frames::Frame& frame) {
+    if (frame.change) {
+        traceLine(&c.dlg, "from:%s   Recv : fc %02x %02x\r\n", c.peerText.c_str(), frame.value,
+                  frame.mask);
+    } else {
+        traceLine(&c.dlg, "from:%s   Recv : f0 %02x\r\n", c.peerText.c_str(), frame.value);
+    }
+}
+
+void applyFrame(Connection& c, const frames::Frame& frame) {
+    traceFrame(c, frame);
+    const auto effect = frames::sorrelEffect(frame, inputBits(c.dlg));
+    if (!effect) return;
+    applyInputUpdate(c.dlg, c.run, effect->update);
+    c.dlg.AppendEventLog(c.peerText.c_str());
+    showPeerLabel(c.dlg, c.run.slot, connectedFromText(c.peerText), &c.run);
+    traceLine(&c.dlg, "--to:%s   Send : %02x %02x\r\n", c.peerText.c_str(), effect->reply[0],
+              effect->reply[1]);
+    sock::send(c.socket, reinterpret_cast<const char*>(effect->reply.data()), 2);
+}
+
+// Receives until a frame is complete or the bytes so far start none; false
+// when the connection ended (the peer closed or the receive failed).
+bool receiveFrame(Connection& c, frames::SorrelReader& reader,
+                  std::optional<frames::Frame>& frame) {
+    do {
+        char byte = 0;
+        const int got = sock::recv(c.socket, &byte, 1);
+        if (got <= 0) {
+            if (stopSeen(c.dlg, c.run)) return false;
+            if (got == 0) {
+                showPeerLabel(c.dlg, c.run.slot, "", &c.run);
+            } else {
+                traceLine(&c.dlg, "recv error: %d \r\n", sock::lastError());
+            }
+            return false;
+        }
+        frame = reader.feed(static_cast<std::uint8_t>(byte));
+    } while (!frame && reader.midFrame());
+    return true;
+}
+
+}  // namespace
+
+void serveSorrelDevice(CMonitorDlg& dlg, ListenerRun& run, sock::Socket s,
+                       const sock::SockAddrIn& peer) {
+    Connection c{dlg, run, s, sock::inetNtoa(peer.addr)};
+    frames::SorrelReader reader;
+    for (;;) {
+        if (stopSeen(dlg, run)) return;
+        std::optional<frames::Frame> frame;
+        if (!receiveFrame(c, reader, frame)) return;
+        if (frame) applyFrame(c, *frame);
+        if (!waitReadable(dlg, run, s)) return;
+    }
+}
+
+}  // namespace net

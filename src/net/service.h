@@ -1,0 +1,54 @@
+// The threads of the network service and the window updates they share.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "net/frames.h"
+#include "net/listener_run.h"
+#include "window/monitor_dlg.h"
+
+namespace net {
+
+using ListenerRun = CMonitorDlg::ListenerRun;
+
+inline constexpr long pollMicroseconds = 1000;
+
+// Polls the run's listening socket and hands each pending connection to a
+// connection thread; cleans the slot up when it is asked to stop.
+void listenThread(CMonitorDlg& dlg, const std::shared_ptr<ListenerRun>& run);
+
+// Accepts one connection on the run's listening socket and serves it.
+void connectionThread(CMonitorDlg& dlg, const std::shared_ptr<ListenerRun>& run);
+void serveKelvaneDevice(CMonitorDlg& dlg, ListenerRun& run, sock::Socket s,
+                        const sock::SockAddrIn& peer);
+void serveSorrelDevice(CMonitorDlg& dlg, ListenerRun& run, sock::Socket s,
+                       const sock::SockAddrIn& peer);
+
+// The connection must end: its port stops or has stopped.
+bool stopSeen(const CMonitorDlg& dlg, const ListenerRun& run);
+// Waits until the socket is readable, polling the stop request; false when
+// the connection must end instead.
+bool waitReadable(const CMonitorDlg& dlg, const ListenerRun& run, sock::Socket s);
+
+// Runs fn on the window thread unless the run has stopped by then, so that
+// an ended connection never writes into a window a newer start owns.
+void onWindowWhileRunning(CMonitorDlg& dlg, const ListenerRun& run,
+                          const std::function<void()>& fn);
+
+// The input states as bits (bit k-1 for input k), and a frame's update.
+std::uint8_t inputBits(const CMonitorDlg& dlg);
+void applyInputUpdate(CMonitorDlg& dlg, const ListenerRun& run, frames::InputUpdate update);
+
+// Peer labels: a connection thread writes only when the text changes (run
+// given), the window thread always (run null).
+void showPeerLabel(CMonitorDlg& dlg, int slot, const std::string& text, const ListenerRun* run);
+std::string connectedFromText(const std::string& peerAddress);
+
+// Kelvane: the three ON/OFF buttons.
+void enableOutputButtons(CMonitorDlg& dlg, const ListenerRun& run);
+void disableOutputButtons(CMonitorDlg& dlg);
+
+}  // namespace net
