@@ -12,8 +12,12 @@ namespace {
 const char* g_applicationName = "";
 }
 
-void setApplicationName(const char* nameUtf8) { g_applicationName = nameUtf8; }
-const char* applicationName() { return g_applicationName; }
+void setApplicationName(const char* nameUtf8) {
+    g_applicationName = nameUtf8;
+}
+const char* applicationName() {
+    return g_applicationName;
+}
 
 // ---- Control ----------------------------------------------------------------
 
@@ -80,7 +84,9 @@ void Control::setFont(const Font& font) const {
 Dialog::Dialog(const DialogLayout& layout, Dialog* owner)
     : layout_(layout), owner_(owner), workers_(std::make_unique<detail::WorkerSet>()) {}
 
-Dialog::~Dialog() { workers_->joinAll(); }
+Dialog::~Dialog() {
+    workers_->joinAll();
+}
 
 int Dialog::DoModal() {
     backend_ = detail::createBackend(*this);
@@ -116,7 +122,9 @@ Size Dialog::GetClientSize() {
     CallOnWindowThread([&] { result = backend_->clientSize(); });
     return result;
 }
-Size Dialog::SystemIconSize() { return detail::systemIconSize(); }
+Size Dialog::SystemIconSize() {
+    return detail::systemIconSize();
+}
 
 void Dialog::MessageBox(std::string_view cp932) {
     CallOnWindowThread([&] { backend_->messageBox(cp932); });
@@ -142,7 +150,9 @@ void Dialog::PostToWindowThread(std::function<void()> fn) {
     if (gate_) gate_->post(std::move(fn));
 }
 
-bool Dialog::IsWindowThread() const { return backend_ && backend_->isWindowThread(); }
+bool Dialog::IsWindowThread() const {
+    return backend_ && backend_->isWindowThread();
+}
 
 bool Dialog::PreTranslateMessage(const KeyMessage& message) {
     switch (message.key) {
@@ -158,10 +168,18 @@ bool Dialog::PreTranslateMessage(const KeyMessage& message) {
     return false;
 }
 
-const Brush* Dialog::OnCtlColor(CtlColorRequest&) { return nullptr; }
-bool Dialog::OnPaint(PaintContext&) { return false; }
-void Dialog::OnOK() { EndDialog(idOk); }
-void Dialog::OnCancel() { EndDialog(idCancel); }
+const Brush* Dialog::OnCtlColor(CtlColorRequest&) {
+    return nullptr;
+}
+bool Dialog::OnPaint(PaintContext&) {
+    return false;
+}
+void Dialog::OnOK() {
+    EndDialog(idOk);
+}
+void Dialog::OnCancel() {
+    EndDialog(idCancel);
+}
 bool Dialog::OnCommand(Notification notification, int controlId) {
     if (notification != Notification::Clicked) return false;
     if (controlId == idOk) {
@@ -265,7 +283,9 @@ struct WorkerSet::Worker {
     std::atomic<bool> finished{false};
 };
 
-WorkerSet::~WorkerSet() { joinAll(); }
+WorkerSet::~WorkerSet() {
+    joinAll();
+}
 
 bool WorkerSet::start(std::function<void()> body) {
     reapFinished();

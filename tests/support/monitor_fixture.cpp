@@ -15,6 +15,7 @@ std::atomic<int> folderCounter{0};
 
 void MonitorTest::SetUp() {
     ui::headless::resetSession();
+    ui::setApplicationName(variant::productName);
     iphelp::fake::tables() = iphelp::fake::standardTables();
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::ostringstream name;
