@@ -1,0 +1,446 @@
+// The dialog framework on Qt Widgets: one top-level widget per dialog, built
+// from the dialog's layout table, with the platform's message routing.
+#include <QApplication>
+#include <QComboBox>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPointer>
+#include <QShortcut>
+#include <QStyle>
+#include <algorithm>
+#include <mutex>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/ui_backend.h"
+#include "platform/ui_qt_app.h"
+#include "platform/ui_qt_controls.h"
+#include "platform/ui_qt_file_dialog.h"
+
+namespace ui::detail {
+namespace {
+
+using namespace ui::qt;
+
+KeyMessage toKeyMessage(const QKeyEvent& event) {
+    switch (event.key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            return {Key::Enter, 13};
+        case Qt::Key_Escape:
+            return {Key::Escape, 27};
+        case Qt::Key_Tab:
+            return {Key::Other, 9};
+        default:
+            break;
+    }
+    // Letters, digits and space carry the same numbers as the platform's
+    // virtual keys; other keys are not told apart.
+    const int key = event.key();
+    const bool sameNumber = (key >= Qt::Key_A && key <= Qt::Key_Z) ||
+                            (key >= Qt::Key_0 && key <= Qt::Key_9) || key == Qt::Key_Space;
+    return {Key::Other, sameNumber ? key : 0};
+}
+
+// What the minimised window's paint handler draws with.
+class QtPaintContext : public PaintContext {
+public:
+    QtPaintContext(QPainter& painter, QWidget& window) : painter_(painter), window_(window) {}
+    void eraseIconBackground() override {
+        painter_.fillRect(window_.rect(), window_.palette().window());
+    }
+    void drawIcon(int x, int y) override {
+        const Size size = systemIconSize();
+        window_.windowIcon().paint(&painter_, QRect(x, y, size.cx, size.cy));
+    }
+
+private:
+    QPainter& painter_;
+    QWidget& window_;
+};
+
+// The dialog's window. The close box asks the dialog, which decides whether
+// and how the window ends.
+class DialogWindow : public QWidget {
+public:
+    DialogWindow(Dialog& dialog, QWidget* owner, Qt::WindowFlags flags)
+        : QWidget(owner, flags), dialog_(dialog) {}
+
+protected:
+    void closeEvent(QCloseEvent* event) override {
+        event->ignore();
+        dialog_.OnCancel();
+    }
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        QtPaintContext context(painter, *this);
+        dialog_.OnPaint(context);
+    }
+
+private:
+    Dialog& dialog_;
+};
+
+class QtBackend;
+
+// Windows that are running their modal loop, innermost last: the owner of a
+// dialog that names none, as the platform takes the active main window.
+std::vector<QtBackend*> g_running;
+
+class QtBackend final : public WindowBackend {
+public:
+    explicit QtBackend(Dialog& dialog) : WindowBackend(dialog) { application(); }
+
+    int runModal() override;
+    void endDialog(int code) override {
+        endCode_ = code;
+        ended_ = true;
+        if (loop_ != nullptr) loop_->exit();
+    }
+
+    std::string text(int id) override;
+    void setText(int id, std::string_view cp932) override;
+    void enable(int id, bool enabled) override {
+        if (QWidget* widget = find(id)) widget->setEnabled(enabled);
+    }
+    bool isEnabled(int id) override {
+        QWidget* widget = find(id);
+        return widget != nullptr && widget->isEnabledTo(window_);
+    }
+    void show(int id, bool visible) override {
+        if (QWidget* widget = find(id)) widget->setVisible(visible);
+    }
+    void invalidate(int id) override {
+        if (QWidget* widget = find(id)) widget->update();
+    }
+    void limitText(int id, int bytes) override {
+        if (auto* edit = dynamic_cast<LineEditControl*>(find(id))) edit->setByteLimit(bytes);
+    }
+    void replaceSel(int id, std::string_view cp932) override;
+    void addString(int id, std::string_view cp932) override {
+        if (auto* combo = dynamic_cast<QComboBox*>(find(id))) combo->addItem(fromCp932(cp932));
+    }
+    void setCurSel(int id, int index) override {
+        auto* combo = dynamic_cast<QComboBox*>(find(id));
+        if (combo == nullptr) return;
+        combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
+    }
+    int curSel(int id) override {
+        auto* combo = dynamic_cast<QComboBox*>(find(id));
+        return combo != nullptr ? combo->currentIndex() : -1;
+    }
+    bool isChecked(int id) override {
+        auto* box = dynamic_cast<QCheckBox*>(find(id));
+        return box != nullptr && box->isChecked();
+    }
+    void setChecked(int id, bool checked) override {
+        if (auto* box = dynamic_cast<QCheckBox*>(find(id))) box->setChecked(checked);
+    }
+    void setFont(int id, const Font& font) override {
+        QWidget* widget = find(id);
+        if (widget != nullptr && font.valid()) {
+            widget->setFont(screenFont(font.face().c_str(), font.tenthsOfPoint() / 10.0));
+        }
+    }
+
+    void setCaption(std::string_view cp932) override {
+        if (window_ != nullptr) window_->setWindowTitle(fromCp932(cp932));
+    }
+    std::string caption() override {
+        return window_ != nullptr ? toCp932(window_->windowTitle()) : std::string();
+    }
+    void setIcon(int iconResourceId, bool) override {
+        // Big and small icon are sizes of the one window icon.
+        if (window_ != nullptr && iconResourceId == programIconResource) {
+            window_->setWindowIcon(programIcon());
+        }
+    }
+    bool isIconic() override { return window_ != nullptr && window_->isMinimized(); }
+    Size clientSize() override {
+        if (window_ == nullptr) return {};
+        return {window_->width(), window_->height()};
+    }
+
+    void messageBox(std::string_view cp932) override {
+        QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(applicationName()), fromCp932(cp932),
+                        QMessageBox::Ok, window_);
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
+    }
+    std::optional<std::string> fileDialog(const FileDialogRequest& request) override {
+        return runFileDialog(window_, request);
+    }
+
+    void post(std::function<void()> fn) override {
+        std::lock_guard lock(postMutex_);
+        if (postTarget_ == nullptr) return;
+        QMetaObject::invokeMethod(postTarget_, std::move(fn), Qt::QueuedConnection);
+    }
+    bool isWindowThread() const override { return std::this_thread::get_id() == windowThreadId(); }
+
+    QWidget* window() const { return window_; }
+
+private:
+    class KeyRoute;
+
+    QWidget* find(int id) const {
+        const auto found = controls_.find(id);
+        return found != controls_.end() ? found->second : nullptr;
+    }
+    QWidget* ownerWindow();
+    void build();
+    QWidget* createControl(const ControlLayout& layout);
+    void addMnemonicTarget(const QString& text, std::size_t index);
+    void focusFirstTabStop();
+    void notify(Notification notification, int id) { dialog().OnCommand(notification, id); }
+
+    DialogWindow* window_ = nullptr;
+    std::unordered_map<int, QWidget*> controls_;
+    std::vector<QWidget*> templateOrder_;
+    QEventLoop* loop_ = nullptr;
+    bool ended_ = false;
+    int endCode_ = 0;
+    std::mutex postMutex_;
+    QObject* postTarget_ = nullptr;
+};
+
+// Every key press of the window reaches the dialog's pre-translation before
+// the focused control sees it, once: a key that goes on to the control's
+// parents is not offered again.
+class QtBackend::KeyRoute : public QObject {
+public:
+    explicit KeyRoute(QtBackend& backend) : backend_(backend) {
+        QApplication::instance()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress || !watched->isWidgetType()) return false;
+        QWidget* window = backend_.window();
+        auto* target = static_cast<QWidget*>(watched);
+        if (target->window() != window) return false;
+        QWidget* focus = window->focusWidget();
+        if (target != (focus != nullptr ? focus : window)) return false;
+        return backend_.dialog().PreTranslateMessage(toKeyMessage(*static_cast<QKeyEvent*>(event)));
+    }
+
+private:
+    QtBackend& backend_;
+};
+
+QWidget* QtBackend::ownerWindow() {
+    if (Dialog* owner = dialog().owner()) {
+        if (auto* backend = dynamic_cast<QtBackend*>(owner->backend())) return backend->window();
+    }
+    return g_running.empty() ? nullptr : g_running.back()->window();
+}
+
+void QtBackend::build() {
+    const DialogLayout& layout = dialog().layout();
+    QWidget* owner = ownerWindow();
+    Qt::WindowFlags flags = (owner != nullptr ? Qt::Dialog : Qt::Window) | Qt::CustomizeWindowHint;
+    if ((layout.frameStyles & frameCaption) != 0) flags |= Qt::WindowTitleHint;
+    if ((layout.frameStyles & frameSysMenu) != 0) {
+        flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    }
+    window_ = new DialogWindow(dialog(), owner, flags);
+    if (owner != nullptr) window_->setWindowModality(Qt::ApplicationModal);
+    window_->setWindowTitle(QString::fromUtf8(layout.caption));
+    const QFont font = screenFont(layout.fontFace, layout.fontPoints);
+    window_->setFont(font);
+    const DialogUnits units(window_->font());
+    window_->setFixedSize(units.toPixels(layout.cx, layout.cy));
+
+    for (const ControlLayout& control : layout.controls) {
+        QWidget* widget = createControl(control);
+        widget->setGeometry(units.toPixels(control.x, control.y, control.cx, control.cy));
+        if (control.id != idNone) {
+            widget->setObjectName(QString::number(control.id));
+            controls_.try_emplace(control.id, widget);
+        }
+        templateOrder_.push_back(widget);
+    }
+    for (std::size_t i = 0; i < layout.controls.size(); ++i) {
+        const ControlLayout& control = layout.controls[i];
+        if (control.kind == Kind::Static) addMnemonicTarget(QString::fromUtf8(control.text), i);
+        // Group boxes lie behind the controls they frame.
+        if (control.kind == Kind::GroupBox) templateOrder_[i]->lower();
+    }
+    std::lock_guard lock(postMutex_);
+    postTarget_ = window_;
+}
+
+QWidget* QtBackend::createControl(const ControlLayout& layout) {
+    const QString text = QString::fromUtf8(layout.text);
+    const int id = layout.id;
+    const bool tabStop = (layout.styles & styleTabStop) != 0;
+    const Qt::FocusPolicy focusable = tabStop ? Qt::StrongFocus : Qt::ClickFocus;
+    switch (layout.kind) {
+        case Kind::PushButton:
+        case Kind::DefPushButton: {
+            auto* button = new PushButtonControl(text, layout.kind == Kind::DefPushButton, window_);
+            button->setFocusPolicy(focusable);
+            QObject::connect(button, &QPushButton::clicked, button,
+                             [this, id] { notify(Notification::Clicked, id); });
+            return button;
+        }
+        case Kind::AutoCheckBox: {
+            auto* box = new CheckBoxControl(dialog(), id, text, window_);
+            box->setFocusPolicy(focusable);
+            QObject::connect(box, &QCheckBox::clicked, box,
+                             [this, id] { notify(Notification::Clicked, id); });
+            return box;
+        }
+        case Kind::GroupBox: {
+            auto* group = new GroupBoxControl(dialog(), id, text, window_);
+            group->setFocusPolicy(Qt::NoFocus);
+            return group;
+        }
+        case Kind::Static:
+            return new StaticControl(dialog(), id, layout.styles, text, window_);
+        case Kind::EtchedLine:
+            return new EtchedLine(window_);
+        case Kind::Edit: {
+            if ((layout.styles & styleMultiline) != 0) {
+                auto* edit = new MultiLineEditControl(dialog(), id, layout.styles, window_);
+                edit->setFocusPolicy(focusable);
+                edit->setProgramText(text);
+                QObject::connect(edit, &QPlainTextEdit::textChanged, edit, [this, edit, id] {
+                    if (!edit->programChanging()) notify(Notification::Changed, id);
+                });
+                return edit;
+            }
+            auto* edit = new LineEditControl(dialog(), id, layout.styles, window_);
+            edit->setFocusPolicy(focusable);
+            edit->setProgramText(text);
+            QObject::connect(edit, &QLineEdit::textEdited, edit, [this, edit, id] {
+                if (!edit->programChanging()) notify(Notification::Changed, id);
+            });
+            return edit;
+        }
+        case Kind::DropDownList: {
+            auto* combo = new QComboBox(window_);
+            combo->setFocusPolicy(focusable);
+            QObject::connect(combo, &QComboBox::activated, combo,
+                             [this, id] { notify(Notification::SelChange, id); });
+            return combo;
+        }
+    }
+    return new QWidget(window_);
+}
+
+// A mnemonic in a static's text moves the focus to the next tab stop after
+// it in template order, as the platform's dialog manager does.
+void QtBackend::addMnemonicTarget(const QString& text, std::size_t index) {
+    const QKeySequence sequence = QKeySequence::mnemonic(text);
+    if (sequence.isEmpty()) return;
+    const auto next = std::find_if(
+        templateOrder_.begin() + static_cast<std::ptrdiff_t>(index) + 1, templateOrder_.end(),
+        [](QWidget* widget) { return widget->focusPolicy() == Qt::StrongFocus; });
+    if (next == templateOrder_.end()) return;
+    QPointer<QWidget> target = *next;
+    auto* shortcut = new QShortcut(sequence, window_);
+    QObject::connect(shortcut, &QShortcut::activated, window_, [target] {
+        if (target != nullptr && target->isEnabled() && target->isVisible()) {
+            target->setFocus(Qt::ShortcutFocusReason);
+        }
+    });
+}
+
+void QtBackend::focusFirstTabStop() {
+    const auto first = std::find_if(templateOrder_.begin(), templateOrder_.end(), [](QWidget* w) {
+        return w->focusPolicy() == Qt::StrongFocus && w->isEnabled() && w->isVisible();
+    });
+    if (first != templateOrder_.end()) (*first)->setFocus(Qt::TabFocusReason);
+}
+
+int QtBackend::runModal() {
+    build();
+    g_running.push_back(this);
+    {
+        KeyRoute keys(*this);
+        const bool systemSetsFocus = dialog().OnInitDialog();
+        if (!ended_) {
+            window_->show();
+            window_->raise();
+            window_->activateWindow();
+            if (systemSetsFocus) focusFirstTabStop();
+            QEventLoop loop;
+            loop_ = &loop;
+            loop.exec(QEventLoop::DialogExec);
+            loop_ = nullptr;
+        }
+        window_->hide();
+        destroySequence();
+    }
+    g_running.erase(std::find(g_running.begin(), g_running.end(), this));
+    {
+        // Work posted for the window from now on is dropped; work already
+        // queued goes with the window object.
+        std::lock_guard lock(postMutex_);
+        postTarget_ = nullptr;
+    }
+    controls_.clear();
+    templateOrder_.clear();
+    delete window_;
+    window_ = nullptr;
+    return endCode_;
+}
+
+std::string QtBackend::text(int id) {
+    QWidget* widget = find(id);
+    if (auto* edit = dynamic_cast<LineEditControl*>(widget)) return toCp932(edit->text());
+    if (auto* edit = dynamic_cast<MultiLineEditControl*>(widget)) return toCp932(edit->text());
+    if (auto* label = dynamic_cast<StaticControl*>(widget)) return toCp932(label->text());
+    if (auto* button = dynamic_cast<QAbstractButton*>(widget)) return toCp932(button->text());
+    if (auto* group = dynamic_cast<QGroupBox*>(widget)) return toCp932(group->title());
+    if (auto* combo = dynamic_cast<QComboBox*>(widget)) return toCp932(combo->currentText());
+    return {};
+}
+
+void QtBackend::setText(int id, std::string_view cp932) {
+    QWidget* widget = find(id);
+    const QString text = fromCp932(cp932);
+    if (auto* lineEdit = dynamic_cast<LineEditControl*>(widget)) {
+        lineEdit->setProgramText(text);
+        // The platform notifies a single-line edit's change also when the
+        // program writes its text, even the same text.
+        notify(Notification::Changed, id);
+    } else if (auto* multiLineEdit = dynamic_cast<MultiLineEditControl*>(widget)) {
+        multiLineEdit->setProgramText(text);
+    } else if (auto* label = dynamic_cast<StaticControl*>(widget)) {
+        label->setText(text);
+    } else if (auto* button = dynamic_cast<QAbstractButton*>(widget)) {
+        button->setText(text);
+    } else if (auto* group = dynamic_cast<QGroupBox*>(widget)) {
+        group->setTitle(text);
+    }
+}
+
+void QtBackend::replaceSel(int id, std::string_view cp932) {
+    QWidget* widget = find(id);
+    const QString text = fromCp932(cp932);
+    if (auto* lineEdit = dynamic_cast<LineEditControl*>(widget)) {
+        lineEdit->insertProgramText(text);
+    } else if (auto* multiLineEdit = dynamic_cast<MultiLineEditControl*>(widget)) {
+        multiLineEdit->insertProgramText(text);
+    } else {
+        return;
+    }
+    notify(Notification::Changed, id);
+}
+
+}  // namespace
+
+std::unique_ptr<WindowBackend> createBackend(Dialog& dialog) {
+    return std::make_unique<QtBackend>(dialog);
+}
+
+Size systemIconSize() {
+    const int size = application().style()->pixelMetric(QStyle::PM_LargeIconSize);
+    return {size, size};
+}
+
+}  // namespace ui::detail

@@ -1,0 +1,486 @@
+// The Qt dialog backend, driven offscreen: layout from dialog units, message
+// routing, the byte limit, calls from workers, colour requests and keys.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QImage>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <atomic>
+#include <cmath>
+#include <functional>
+#include <map>
+#include <utility>
+#include <vector>
+
+#include "platform/text.h"
+#include "platform/ui.h"
+#include "platform/ui_qt_file_dialog.h"
+
+namespace {
+
+using text::jp;
+using ui::Kind;
+
+constexpr int okButton = ui::idOk;
+constexpr int plainButton = 104;
+constexpr int nameEdit = 100;
+constexpr int portEdit = 101;
+constexpr int logCheck = 102;
+constexpr int adapterCombo = 103;
+constexpr int lamp = 110;
+constexpr int statusLabel = 111;
+constexpr int logEdit = 112;
+
+constexpr ui::ControlLayout testControls[] = {
+    {okButton, Kind::DefPushButton, ui::styleTabStop, "OK", 75, 30, 50, 14},
+    {plainButton, Kind::PushButton, ui::styleTabStop, "押す(&P)", 130, 30, 50, 14},
+    {nameEdit, Kind::Edit, ui::styleTabStop | ui::styleBorder | ui::styleAutoHScroll, "", 5, 10,
+     175, 14},
+    {portEdit, Kind::Edit,
+     ui::styleTabStop | ui::styleBorder | ui::styleDigitsOnly | ui::styleAutoHScroll, "", 5, 50, 40,
+     14},
+    {logCheck, Kind::AutoCheckBox, ui::styleTabStop, "ロギング有効(E)", 10, 70, 63, 10},
+    {adapterCombo, Kind::DropDownList, ui::styleTabStop | ui::styleVScroll, "", 5, 85, 150, 60},
+    {lamp, Kind::Static, ui::styleSunkenEdge, "", 160, 50, 16, 15},
+    {statusLabel, Kind::Static, ui::styleBorder | ui::styleAlignCenter | ui::styleCenterVertical,
+     "停止中", 50, 50, 100, 25},
+    {logEdit, Kind::Edit, ui::styleMultiline | ui::styleReadOnly, "", 5, 110, 145, 20},
+};
+constexpr ui::DialogLayout testLayout{
+    900,
+    "試験",
+    187,
+    140,
+    "ＭＳ Ｐゴシック",
+    9,
+    ui::frameVisible | ui::frameCaption | ui::frameSysMenu | ui::frameModal,
+    testControls};
+
+constexpr ui::ControlLayout innerControls[] = {
+    {okButton, Kind::DefPushButton, ui::styleTabStop, "OK", 75, 30, 50, 14},
+};
+constexpr ui::DialogLayout innerLayout{
+    901,
+    "内側",
+    187,
+    50,
+    "ＭＳ Ｐゴシック",
+    9,
+    ui::frameVisible | ui::frameCaption | ui::frameSysMenu | ui::frameModal,
+    innerControls};
+
+// Ends a run whose script did not end it, and one that hangs.
+constexpr int scriptReturned = 77;
+constexpr int timedOut = 99;
+
+QWidget* windowTitled(const char* captionUtf8) {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->windowTitle() == QString::fromUtf8(captionUtf8) &&
+            widget->findChild<QWidget*>(QString::number(okButton)) != nullptr) {
+            return widget;
+        }
+    }
+    return nullptr;
+}
+
+// Lets queued work run until done() or about five seconds have passed.
+bool spinUntil(const std::function<bool()>& done) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < 5000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return done();
+}
+
+struct Command {
+    ui::Notification notification;
+    int id;
+    bool operator==(const Command&) const = default;
+};
+
+// A dialog whose modal run plays a script inside the window's loop and
+// records what the backend routes to it.
+class ScriptedDialog : public ui::Dialog {
+public:
+    explicit ScriptedDialog(std::function<void(ScriptedDialog&)> script,
+                            const ui::DialogLayout& layout = testLayout,
+                            ui::Dialog* owner = nullptr)
+        : ui::Dialog(layout, owner), script_(std::move(script)) {
+        red.createSolid(ui::rgb(255, 0, 0));
+    }
+
+    QWidget* window() const { return windowTitled(layout().caption); }
+    QWidget* control(int id) const {
+        QWidget* frame = window();
+        return frame != nullptr ? frame->findChild<QWidget*>(QString::number(id)) : nullptr;
+    }
+    std::size_t count(const Command& command) const {
+        return static_cast<std::size_t>(std::count(commands.begin(), commands.end(), command));
+    }
+
+    bool OnInitDialog() override {
+        QWidget* frame = window();
+        QTimer::singleShot(0, frame, [this] {
+            script_(*this);
+            if (!endedByDialog) EndDialog(scriptReturned);
+        });
+        QTimer::singleShot(10000, frame, [this] { EndDialog(timedOut); });
+        return true;
+    }
+    bool PreTranslateMessage(const ui::KeyMessage& message) override {
+        keys.push_back(message);
+        if (enterIsPlain && message.key == ui::Key::Enter) return false;
+        return ui::Dialog::PreTranslateMessage(message);
+    }
+    const ui::Brush* OnCtlColor(ui::CtlColorRequest& request) override {
+        requests.push_back(request);
+        if (request.controlId == statusLabel && request.kind == ui::CtlKind::Static) {
+            request.textColor = ui::rgb(255, 255, 255);
+            request.textBackground = ui::rgb(255, 0, 0);
+            return &red;
+        }
+        const auto found = brushes.find(request.controlId);
+        return found != brushes.end() && request.kind == ui::CtlKind::Static ? &found->second
+                                                                             : nullptr;
+    }
+    bool OnCommand(ui::Notification notification, int controlId) override {
+        commands.push_back({notification, controlId});
+        if (!IsWindowThread()) commandOffWindowThread = true;
+        return ui::Dialog::OnCommand(notification, controlId);
+    }
+    void OnOK() override {
+        endedByDialog = true;
+        ui::Dialog::OnOK();
+    }
+    void OnCancel() override {
+        if (refuseCancel) return;
+        endedByDialog = true;
+        ui::Dialog::OnCancel();
+    }
+
+    bool enterIsPlain = false;
+    bool refuseCancel = false;
+    bool endedByDialog = false;
+    std::atomic<bool> commandOffWindowThread{false};
+    std::vector<ui::KeyMessage> keys;
+    std::vector<ui::CtlColorRequest> requests;
+    std::vector<Command> commands;
+    std::map<int, ui::Brush> brushes;
+    ui::Brush red;
+
+private:
+    std::function<void(ScriptedDialog&)> script_;
+};
+
+void sendKey(QWidget* target, Qt::Key key, const QString& text = QString()) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QApplication::sendEvent(target, &release);
+}
+
+// Typing as the keyboard does it: one key press per character, through the
+// whole event path.
+void type(QWidget* target, const QString& characters) {
+    for (const QChar character : characters) sendKey(target, Qt::Key_unknown, character);
+}
+
+void commitFromInputMethod(QWidget* target, const QString& characters) {
+    QInputMethodEvent event;
+    event.setCommitString(characters);
+    QApplication::sendEvent(target, &event);
+}
+
+class QtBackendTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ui::setApplicationName("TestApp"); }
+};
+
+TEST_F(QtBackendTest, PlacesTheWindowAndControlsByDialogUnitsOfTheMappedFont) {
+    ScriptedDialog dialog([](ScriptedDialog& d) {
+        QWidget* frame = d.window();
+        ASSERT_NE(frame, nullptr);
+        EXPECT_EQ(QFontInfo(frame->font()).family(), "IPAPGothic");
+
+        const QFont mapped("IPAPGothic", 9);
+        const QFontMetrics metrics(mapped);
+        const int letters =
+            metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+        const auto baseX = static_cast<double>(std::lround(letters / 52.0));
+        const double baseY = metrics.height();
+        const auto px = [&](int du) { return static_cast<int>(std::lround(du * baseX / 4)); };
+        const auto py = [&](int du) { return static_cast<int>(std::lround(du * baseY / 8)); };
+
+        EXPECT_EQ(frame->size(), QSize(px(187), py(140)));
+        const ui::Size client = d.GetClientSize();
+        EXPECT_EQ(client.cx, px(187));
+        EXPECT_EQ(client.cy, py(140));
+        EXPECT_EQ(d.control(nameEdit)->geometry(), QRect(px(5), py(10), px(175), py(14)));
+        EXPECT_EQ(d.control(lamp)->geometry(), QRect(px(160), py(50), px(16), py(15)));
+        EXPECT_EQ(d.control(okButton)->geometry(), QRect(px(75), py(30), px(50), py(14)));
+
+        // The first tab stop of the template has the focus, and Tab follows the template.
+        EXPECT_EQ(frame->focusWidget(), d.control(okButton));
+        EXPECT_EQ(d.control(okButton)->nextInFocusChain(), d.control(plainButton));
+        EXPECT_EQ(d.control(lamp)->focusPolicy(), Qt::NoFocus);
+        EXPECT_EQ(d.GetWindowText(), jp("試験"));
+    });
+    EXPECT_EQ(dialog.DoModal(), scriptReturned);
+}
+
+TEST_F(QtBackendTest, RoutesClicksEditChangesAndUserPicks) {
+    ScriptedDialog dialog([](ScriptedDialog& d) {
+        QTest::mouseClick(d.control(plainButton), Qt::LeftButton);
+        EXPECT_EQ(d.count({ui::Notification::Clicked, plainButton}), 1u);
+
+        QTest::mouseClick(d.control(logCheck), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+        EXPECT_EQ(d.count({ui::Notification::Clicked, logCheck}), 1u);
+        EXPECT_TRUE(d.item(logCheck).isChecked());
+        d.item(logCheck).setChecked(false);
+        EXPECT_EQ(d.count({ui::Notification::Clicked, logCheck}), 1u);
+
+        // The program's own writes notify too, once each, also with the same text.
+        d.item(nameEdit).setText(jp("あいう"));
+        EXPECT_EQ(d.count({ui::Notification::Changed, nameEdit}), 1u);
+        d.item(nameEdit).setText(jp("あいう"));
+        EXPECT_EQ(d.count({ui::Notification::Changed, nameEdit}), 2u);
+        EXPECT_EQ(d.item(nameEdit).text(), jp("あいう"));
+        d.control(nameEdit)->setFocus();
+        type(d.control(nameEdit), "x");
+        EXPECT_EQ(d.count({ui::Notification::Changed, nameEdit}), 3u);
+        EXPECT_EQ(d.item(nameEdit).text(), jp("あいうx"));
+
+        d.item(logEdit).setText("C:\\a.csv\r\nnext");
+        EXPECT_EQ(d.item(logEdit).text(), "C:\\a.csv\r\nnext");
+
+        for (const char* entry : {"eth0", "eth1", "lo"}) d.item(adapterCombo).addString(entry);
+        d.item(adapterCombo).setCurSel(0);
+        EXPECT_EQ(d.count({ui::Notification::SelChange, adapterCombo}), 0u);
+        d.control(adapterCombo)->setFocus();
+        sendKey(d.control(adapterCombo), Qt::Key_Down);
+        EXPECT_EQ(d.count({ui::Notification::SelChange, adapterCombo}), 1u);
+        EXPECT_EQ(d.item(adapterCombo).curSel(), 1);
+        EXPECT_EQ(d.item(adapterCombo).text(), "eth1");
+    });
+    EXPECT_EQ(dialog.DoModal(), scriptReturned);
+}
+
+TEST_F(QtBackendTest, TypingStopsAtTheByteLimitBetweenCharacters) {
+    ScriptedDialog dialog([](ScriptedDialog& d) {
+        QWidget* edit = d.control(nameEdit);
+        edit->setFocus();
+        d.item(nameEdit).limitText(6);
+        type(edit, "abc");
+        // Two double-byte characters into three free bytes: the second is cut whole.
+        commitFromInputMethod(edit, QString::fromUtf8("あい"));
+        EXPECT_EQ(d.item(nameEdit).text(), jp("abcあ"));
+        type(edit, "d");
+        const std::size_t changes = d.count({ui::Notification::Changed, nameEdit});
+        type(edit, "e");
+        type(edit, QString::fromUtf8("う"));
+        EXPECT_EQ(d.item(nameEdit).text(), jp("abcあd"));
+        EXPECT_EQ(d.count({ui::Notification::Changed, nameEdit}), changes);
+
+        // A double-byte character does not go into the last free byte.
+        d.item(nameEdit).setText("abcd");
+        type(edit, "e");
+        type(edit, QString::fromUtf8("え"));
+        EXPECT_EQ(d.item(nameEdit).text(), "abcde");
+
+        // The program's text is not limited; the user can still shorten it.
+        d.item(nameEdit).setText(jp("あいうえおか"));
+        EXPECT_EQ(d.item(nameEdit).text(), jp("あいうえおか"));
+        sendKey(edit, Qt::Key_End);
+        sendKey(edit, Qt::Key_Backspace);
+        EXPECT_EQ(d.item(nameEdit).text(), jp("あいうえお"));
+
+        QWidget* port = d.control(portEdit);
+        port->setFocus();
+        type(port, "1a2");
+        EXPECT_EQ(d.item(portEdit).text(), "12");
+    });
+    EXPECT_EQ(dialog.DoModal(), scriptReturned);
+}
+
+TEST_F(QtBackendTest, CarriesAWorkerCallToTheWindowThreadAndWaitsForIt) {
+    std::atomic<bool> ranOnWindowThread{false};
+    std::atomic<bool> callReturned{false};
+    std::atomic<bool> workerOnWindowThread{true};
+    std::atomic<bool> done{false};
+    ScriptedDialog dialog([&](ScriptedDialog& d) {
+        ASSERT_TRUE(d.StartWorker([&] {
+            workerOnWindowThread = d.IsWindowThread();
+            callReturned = d.CallOnWindowThread([&] { ranOnWindowThread = d.IsWindowThread(); });
+            d.item(nameEdit).setText("from worker");
+            done = true;
+        }));
+        ASSERT_TRUE(spinUntil([&] { return done.load(); }));
+        EXPECT_FALSE(workerOnWindowThread);
+        EXPECT_TRUE(callReturned);
+        EXPECT_TRUE(ranOnWindowThread);
+        EXPECT_EQ(d.item(nameEdit).text(), "from worker");
+        EXPECT_EQ(d.count({ui::Notification::Changed, nameEdit}), 1u);
+        EXPECT_FALSE(d.commandOffWindowThread);
+    });
+    EXPECT_EQ(dialog.DoModal(), scriptReturned);
+}
+
+TEST_F(QtBackendTest, ReleasesWorkerCallsWhenTheWindowCloses) {
+    std::atomic<bool> refused{false};
+    std::atomic<int> calls{0};
+    ScriptedDialog dialog([&](ScriptedDialog& d) {
+        ASSERT_TRUE(d.StartWorker([&] {
+            // Keeps calling until the closing window turns calls away.
+            for (int i = 0; i < 100000 && !refused; ++i) {
+                if (d.CallOnWindowThread([&] { ++calls; })) continue;
+                refused = true;
+            }
+        }));
+        ASSERT_TRUE(spinUntil([&] { return calls.load() > 10; }));
+    });
+    EXPECT_EQ(dialog.DoModal(), scriptReturned);
+    EXPECT_TRUE(refused);
+}
+
+TEST_F(QtBackendTest, PaintsStaticsWithTheColoursTheDialogDecides) {
+    ScriptedDialog dialog([](ScriptedDialog& d) {
+        QWidget* lampWidget = d.control(lamp);
+        const QPoint centre = lampWidget->rect().center();
+        d.brushes[lamp].createSolid(ui::rgb(255, 0, 0));
+        EXPECT_EQ(lampWidget->grab().toImage().pixelColor(centre), QColor(255, 0, 0));
+        EXPECT_TRUE(std::any_of(d.requests.begin(), d.requests.end(), [](const auto& r) {
+            return r.controlId == lamp && r.kind == ui::CtlKind::Static;
+        }));
+
+        d.brushes[lamp].createSolid(ui::rgb(0, 0, 255));
+        d.item(lamp).invalidate();
+        EXPECT_EQ(lampWidget->grab().toImage().pixelColor(centre), QColor(0, 0, 255));
+        // The sunken edge is not part of the face.
+        EXPECT_NE(lampWidget->grab().toImage().pixelColor(0, 0), QColor(0, 0, 255));
+
+        d.brushes.erase(lamp);
+        EXPECT_NE(lampWidget->grab().toImage().pixelColor(centre), QColor(0, 0, 255));
+
+        // White text on the face the handler chose (its edges blend into the red).
+        const QImage status = d.control(statusLabel)->grab().toImage();
+        EXPECT_EQ(status.pixelColor(2, 2), QColor(255, 0, 0));
+        bool whiteText = false;
+        for (int y = 0; y < status.height(); ++y) {
+            for (int x = 0; x < status.width(); ++x) {
+                const QColor pixel = status.pixelColor(x, y);
+                whiteText = whiteText || (pixel.green() > 200 && pixel.blue() > 200);
+            }
+        }
+        EXPECT_TRUE(whiteText);
+
+        // A read-only edit is asked about as a static, a writable one as an edit.
+        d.requests.clear();
+        d.control(logEdit)->grab();
+        d.control(nameEdit)->grab();
+        EXPECT_TRUE(std::any_of(d.requests.begin(), d.requests.end(), [](const auto& r) {
+            return r.controlId == logEdit && r.kind == ui::CtlKind::Static;
+        }));
+        EXPECT_TRUE(std::any_of(d.requests.begin(), d.requests.end(), [](const auto& r) {
+            return r.controlId == nameEdit && r.kind == ui::CtlKind::Edit;
+        }));
+    });
+    EXPECT_EQ(dialog.DoModal(), scriptReturned);
+}
+
+TEST_F(QtBackendTest, EnterLeftByThePreTranslationNeitherPressesNorEnds) {
+    ScriptedDialog dialog([](ScriptedDialog& d) {
+        d.enterIsPlain = true;
+        QWidget* frame = d.window();
+        for (const int id : {okButton, plainButton, nameEdit}) {
+            d.control(id)->setFocus();
+            sendKey(frame->focusWidget(), Qt::Key_Return);
+        }
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(d.commands.empty());
+        EXPECT_FALSE(d.endedByDialog);
+        ASSERT_EQ(d.keys.size(), 3u);  // each press offered once, releases are not keys
+        EXPECT_EQ(d.keys[0].key, ui::Key::Enter);
+        EXPECT_EQ(d.keys[0].keyCode, 13);
+        // Escape goes through the default pre-translation: the dialog cancels.
+        sendKey(frame->focusWidget(), Qt::Key_Escape);
+    });
+    EXPECT_EQ(dialog.DoModal(), ui::idCancel);
+}
+
+TEST_F(QtBackendTest, EnterEndsADialogWhoseDefaultPreTranslationTakesIt) {
+    ScriptedDialog dialog([](ScriptedDialog& d) {
+        d.control(nameEdit)->setFocus();
+        sendKey(d.window()->focusWidget(), Qt::Key_Enter);
+    });
+    EXPECT_EQ(dialog.DoModal(), ui::idOk);
+}
+
+TEST_F(QtBackendTest, TheCloseBoxAsksTheDialog) {
+    ScriptedDialog dialog([](ScriptedDialog& d) {
+        d.refuseCancel = true;
+        d.window()->close();
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(d.window()->isVisible());
+        d.refuseCancel = false;
+        d.window()->close();
+    });
+    EXPECT_EQ(dialog.DoModal(), ui::idCancel);
+}
+
+TEST_F(QtBackendTest, NestedDialogIsModalOverTheRunningWindow) {
+    ScriptedDialog outer([](ScriptedDialog& o) {
+        ScriptedDialog inner(
+            [&o](ScriptedDialog& i) {
+                EXPECT_EQ(i.window()->parentWidget(), o.window());
+                EXPECT_EQ(i.window()->windowModality(), Qt::ApplicationModal);
+                EXPECT_TRUE(i.window()->isVisible());
+                sendKey(i.window()->focusWidget(), Qt::Key_Return);
+            },
+            innerLayout);
+        EXPECT_EQ(inner.DoModal(), ui::idOk);
+        EXPECT_EQ(windowTitled(innerLayout.caption), nullptr);
+        EXPECT_TRUE(o.window()->isVisible());
+    });
+    EXPECT_EQ(outer.DoModal(), scriptReturned);
+}
+
+TEST_F(QtBackendTest, MessageBoxHasTheProgramsCaptionAndOnlyOk) {
+    ScriptedDialog dialog([](ScriptedDialog& d) {
+        bool seen = false;
+        QTimer::singleShot(0, [&seen] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            seen = true;
+            EXPECT_EQ(box->windowTitle(), "TestApp");
+            EXPECT_EQ(box->text(), QString::fromUtf8("<b>見つかりません</b>"));
+            EXPECT_EQ(box->textFormat(), Qt::PlainText);
+            EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
+            EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+            box->accept();
+        });
+        d.MessageBox(jp("<b>見つかりません</b>"));
+        EXPECT_TRUE(seen);
+    });
+    EXPECT_EQ(dialog.DoModal(), scriptReturned);
+}
+
+TEST(QtFileDialog, TurnsThePlatformsFilterIntoNameFilters) {
+    const QStringList filters =
+        ui::qt::nameFiltersFrom("kvx file (*.kvx)|*.kvx|all files(*.*)|*.*||");
+    EXPECT_EQ(filters, QStringList({"kvx file (*.kvx) (*.kvx)", "all files(*.*) (*)"}));
+    EXPECT_EQ(ui::qt::nameFiltersFrom("logs|*.csv;*.txt||"), QStringList({"logs (*.csv *.txt)"}));
+}
+
+}  // namespace
