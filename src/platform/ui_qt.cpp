@@ -192,6 +192,7 @@ private:
     QWidget* ownerWindow();
     void build();
     QWidget* createControl(const ControlLayout& layout);
+    static void placeDropDownList(QComboBox& combo, const QRect& area);
     void addMnemonicTarget(const QString& text, std::size_t index);
     void focusFirstTabStop();
     void notify(Notification notification, int id) { dialog().OnCommand(notification, id); }
@@ -255,7 +256,12 @@ void QtBackend::build() {
 
     for (const ControlLayout& control : layout.controls) {
         QWidget* widget = createControl(control);
-        widget->setGeometry(units.toPixels(control.x, control.y, control.cx, control.cy));
+        const QRect area = units.toPixels(control.x, control.y, control.cx, control.cy);
+        if (control.kind == Kind::DropDownList) {
+            placeDropDownList(*static_cast<QComboBox*>(widget), area);
+        } else {
+            widget->setGeometry(area);
+        }
         if (control.id != idNone) {
             widget->setObjectName(QString::number(control.id));
             controls_.try_emplace(control.id, widget);
@@ -329,6 +335,15 @@ QWidget* QtBackend::createControl(const ControlLayout& layout) {
         }
     }
     return new QWidget(window_);
+}
+
+// The height a drop-down list has in the template is that of the open list;
+// the closed box is as high as its font needs.
+void QtBackend::placeDropDownList(QComboBox& combo, const QRect& area) {
+    const int closedHeight = combo.sizeHint().height();
+    combo.setGeometry(area.x(), area.y(), area.width(), closedHeight);
+    const int itemHeight = combo.fontMetrics().height() + 2;
+    combo.setMaxVisibleItems(std::max(1, (area.height() - closedHeight) / itemHeight));
 }
 
 // A mnemonic in a static's text moves the focus to the next tab stop after

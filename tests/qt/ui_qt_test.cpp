@@ -230,6 +230,10 @@ TEST_F(QtBackendTest, PlacesTheWindowAndControlsByDialogUnitsOfTheMappedFont) {
         EXPECT_EQ(d.control(nameEdit)->geometry(), QRect(px(5), py(10), px(175), py(14)));
         EXPECT_EQ(d.control(lamp)->geometry(), QRect(px(160), py(50), px(16), py(15)));
         EXPECT_EQ(d.control(okButton)->geometry(), QRect(px(75), py(30), px(50), py(14)));
+        // A drop-down list's template height is its open list; closed, it is one line high.
+        QWidget* combo = d.control(adapterCombo);
+        EXPECT_EQ(combo->geometry(), QRect(px(5), py(85), px(150), combo->sizeHint().height()));
+        EXPECT_LT(combo->height(), py(60));
 
         // The first tab stop of the template has the focus, and Tab follows the template.
         EXPECT_EQ(frame->focusWidget(), d.control(okButton));
