@@ -1,0 +1,506 @@
+// The Win32 ui backend: each dialog is the program's own dialog template
+// (generated from the same layout table as the other backends), run modally
+// by a message loop of its own so that every key passes the dialog's
+// pre-translation first, as in the platform's dialog framework.
+#include <windows.h>
+
+#include <atomic>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "platform/edit_byte_limit.h"
+#include "platform/ui_backend.h"
+#include "platform/ui_win32_file_dialog.h"
+#include "platform/ui_win32_text.h"
+
+namespace ui::detail {
+namespace {
+
+using win32::cp932FromWide;
+using win32::wideFromCp932;
+using win32::wideFromUtf8;
+using win32::windowText;
+
+// Wakes the window thread for calls handed over by other threads.
+constexpr UINT postedCallsMessage = WM_APP + 0x31;
+
+class Win32Backend;
+// The modal runs of this thread, innermost last: a dialog opened without an
+// owner is owned by the innermost one, as the framework does with its main
+// window.
+thread_local std::vector<Win32Backend*> t_modalRuns;
+
+Key keyOf(WPARAM virtualKey) {
+    switch (virtualKey) {
+        case VK_RETURN:
+            return Key::Enter;
+        case VK_ESCAPE:
+            return Key::Escape;
+        default:
+            return Key::Other;
+    }
+}
+
+COLORREF colorRef(Color color) {
+    return static_cast<COLORREF>(color);
+}
+
+// What an edit remembers to hold the user's changes to its byte limit.
+struct EditState {
+    std::optional<int> limitBytes;
+    std::u16string lastText;
+    bool programWrite = false;
+    bool correcting = false;
+};
+
+// Paints the minimised window; the paint begins only when the handler
+// draws, so that declining leaves the default painting to the system.
+class Win32PaintContext final : public PaintContext {
+public:
+    Win32PaintContext(HWND window, HICON icon) : window_(window), icon_(icon) {}
+    Win32PaintContext(const Win32PaintContext&) = delete;
+    Win32PaintContext& operator=(const Win32PaintContext&) = delete;
+    ~Win32PaintContext() override { end(); }
+
+    void eraseIconBackground() override {
+        begin();
+        SendMessageW(window_, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(paint_.hdc), 0);
+    }
+    void drawIcon(int x, int y) override {
+        begin();
+        if (icon_ != nullptr) DrawIcon(paint_.hdc, x, y, icon_);
+    }
+
+    void begin() {
+        if (!begun_) BeginPaint(window_, &paint_);
+        begun_ = true;
+    }
+    bool begun() const { return begun_; }
+    void end() {
+        if (begun_) EndPaint(window_, &paint_);
+        begun_ = false;
+    }
+
+private:
+    HWND window_;
+    HICON icon_;
+    PAINTSTRUCT paint_{};
+    bool begun_ = false;
+};
+
+class Win32Backend final : public WindowBackend {
+public:
+    explicit Win32Backend(Dialog& dialog)
+        : WindowBackend(dialog), windowThread_(std::this_thread::get_id()) {}
+    ~Win32Backend() override { releaseObjects(); }
+
+    int runModal() override;
+    void endDialog(int code) override {
+        code_.store(code);
+        ended_.store(true);
+        std::lock_guard lock(postMutex_);
+        if (postTarget_ != nullptr) PostMessageW(postTarget_, WM_NULL, 0, 0);
+    }
+
+    std::string text(int id) override { return cp932FromWide(windowText(item(id))); }
+    void setText(int id, std::string_view cp932) override {
+        const std::wstring wide = wideFromCp932(cp932);
+        programWrite(id, [&](HWND control) { SetWindowTextW(control, wide.c_str()); });
+    }
+    void enable(int id, bool enabled) override { EnableWindow(item(id), enabled ? TRUE : FALSE); }
+    bool isEnabled(int id) override {
+        HWND control = item(id);
+        return control != nullptr && IsWindowEnabled(control) != FALSE;
+    }
+    void show(int id, bool visible) override {
+        if (HWND control = item(id)) ShowWindow(control, visible ? SW_SHOW : SW_HIDE);
+    }
+    void invalidate(int id) override {
+        if (HWND control = item(id)) InvalidateRect(control, nullptr, TRUE);
+    }
+    void limitText(int id, int bytes) override { edits_[id].limitBytes = bytes; }
+    void replaceSel(int id, std::string_view cp932) override {
+        const std::wstring wide = wideFromCp932(cp932);
+        programWrite(id, [&](HWND control) {
+            SendMessageW(control, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(wide.c_str()));
+        });
+    }
+    void addString(int id, std::string_view cp932) override {
+        const std::wstring wide = wideFromCp932(cp932);
+        SendMessageW(item(id), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+    }
+    void setCurSel(int id, int index) override {
+        SendMessageW(item(id), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    }
+    int curSel(int id) override {
+        HWND control = item(id);
+        if (control == nullptr) return -1;
+        return static_cast<int>(SendMessageW(control, CB_GETCURSEL, 0, 0));
+    }
+    bool isChecked(int id) override {
+        HWND control = item(id);
+        return control != nullptr && SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    }
+    void setChecked(int id, bool checked) override {
+        SendMessageW(item(id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
+    void setFont(int id, const Font& font) override {
+        if (HWND control = item(id)) {
+            SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fontFor(font)), TRUE);
+        }
+    }
+
+    void setCaption(std::string_view cp932) override {
+        if (window_ != nullptr) SetWindowTextW(window_, wideFromCp932(cp932).c_str());
+    }
+    std::string caption() override { return cp932FromWide(windowText(window_)); }
+    void setIcon(int iconResourceId, bool big) override;
+    bool isIconic() override { return window_ != nullptr && IsIconic(window_) != FALSE; }
+    Size clientSize() override {
+        RECT client{};
+        if (window_ != nullptr) GetClientRect(window_, &client);
+        return Size{client.right - client.left, client.bottom - client.top};
+    }
+
+    void messageBox(std::string_view cp932) override {
+        MessageBoxW(window_, wideFromCp932(cp932).c_str(), wideFromUtf8(applicationName()).c_str(),
+                    MB_OK);
+    }
+    std::optional<std::string> fileDialog(const FileDialogRequest& request) override {
+        return win32::runFileDialog(window_, request);
+    }
+
+    void post(std::function<void()> fn) override {
+        std::lock_guard lock(postMutex_);
+        posted_.push_back(std::move(fn));
+        if (postTarget_ != nullptr) PostMessageW(postTarget_, postedCallsMessage, 0, 0);
+    }
+    bool isWindowThread() const override { return std::this_thread::get_id() == windowThread_; }
+
+private:
+    static INT_PTR CALLBACK dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR handle(UINT message, WPARAM wParam, LPARAM lParam);
+    BOOL initialise(HWND window);
+    HWND ownerWindow();
+    bool preTranslate(const MSG& message);
+    void runPostedCalls();
+    void command(int id, int code);
+    void editChanged(int id);
+    INT_PTR controlColour(CtlKind kind, HDC dc, HWND control);
+    bool paint();
+    HWND item(int id) const { return window_ != nullptr ? GetDlgItem(window_, id) : nullptr; }
+    HBRUSH brushFor(Color color);
+    HFONT fontFor(const Font& font);
+    void releaseObjects();
+
+    template <class Write>
+    void programWrite(int id, Write write) {
+        HWND control = item(id);
+        if (control == nullptr) return;
+        auto found = edits_.find(id);
+        if (found == edits_.end()) {
+            write(control);
+            return;
+        }
+        found->second.programWrite = true;
+        write(control);
+        found->second.programWrite = false;
+        // A multi-line edit reports no change for a written text.
+        const std::wstring now = windowText(control);
+        found->second.lastText.assign(now.begin(), now.end());
+    }
+
+    const std::thread::id windowThread_;
+    HWND window_ = nullptr;
+    std::atomic<bool> ended_{false};
+    std::atomic<int> code_{idCancel};
+
+    std::mutex postMutex_;
+    HWND postTarget_ = nullptr;  // the window while calls can reach it
+    std::deque<std::function<void()>> posted_;
+
+    std::map<int, Kind> kinds_;
+    std::map<int, EditState> edits_;
+    std::map<Color, HBRUSH> brushes_;
+    std::map<std::pair<int, std::string>, HFONT> fonts_;
+    HICON bigIcon_ = nullptr;
+};
+
+HWND Win32Backend::ownerWindow() {
+    if (Dialog* owner = dialog().owner()) {
+        if (auto* backend = static_cast<Win32Backend*>(owner->backend())) return backend->window_;
+    }
+    return t_modalRuns.empty() ? nullptr : t_modalRuns.back()->window_;
+}
+
+int Win32Backend::runModal() {
+    HWND owner = ownerWindow();
+    for (const ControlLayout& control : dialog().layout().controls) {
+        if (control.id == idNone) continue;
+        kinds_[control.id] = control.kind;
+        if (control.kind == Kind::Edit) edits_[control.id];
+    }
+    t_modalRuns.push_back(this);
+    HWND window = CreateDialogParamW(GetModuleHandleW(nullptr),
+                                     MAKEINTRESOURCEW(dialog().layout().templateId), owner,
+                                     dialogProc, reinterpret_cast<LPARAM>(this));
+    if (window == nullptr) {
+        t_modalRuns.pop_back();
+        destroySequence();
+        return -1;
+    }
+    if (owner != nullptr) EnableWindow(owner, FALSE);
+    if (!ended_.load()) ShowWindow(window, SW_SHOW);
+
+    MSG message{};
+    while (!ended_.load()) {
+        const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+        if (got == 0) {
+            // The quit request belongs to whoever runs the outermost loop.
+            PostQuitMessage(static_cast<int>(message.wParam));
+            break;
+        }
+        if (got == -1) break;
+        if (!preTranslate(message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+
+    // The owner takes the activation back before this window goes.
+    if (owner != nullptr) EnableWindow(owner, TRUE);
+    destroySequence();
+    {
+        std::lock_guard lock(postMutex_);
+        postTarget_ = nullptr;
+    }
+    DestroyWindow(window);
+    window_ = nullptr;
+    t_modalRuns.pop_back();
+    std::deque<std::function<void()>> dropped;
+    {
+        std::lock_guard lock(postMutex_);
+        dropped.swap(posted_);
+    }
+    releaseObjects();
+    return code_.load();
+}
+
+BOOL Win32Backend::initialise(HWND window) {
+    window_ = window;
+    SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(this));
+    {
+        std::lock_guard lock(postMutex_);
+        postTarget_ = window;
+        if (!posted_.empty()) PostMessageW(window, postedCallsMessage, 0, 0);
+    }
+    return dialog().OnInitDialog() ? TRUE : FALSE;
+}
+
+INT_PTR CALLBACK Win32Backend::dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        return reinterpret_cast<Win32Backend*>(lParam)->initialise(window);
+    }
+    auto* self = reinterpret_cast<Win32Backend*>(GetWindowLongPtrW(window, DWLP_USER));
+    if (self == nullptr) return FALSE;
+    return self->handle(message, wParam, lParam);
+}
+
+INT_PTR Win32Backend::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case postedCallsMessage:
+            runPostedCalls();
+            return TRUE;
+        case WM_COMMAND:
+            command(LOWORD(wParam), HIWORD(wParam));
+            return TRUE;
+        case WM_CLOSE:
+            // The close box and the system menu's Close are the Cancel command.
+            dialog().OnCommand(Notification::Clicked, idCancel);
+            return TRUE;
+        case WM_CTLCOLORSTATIC:
+            return controlColour(CtlKind::Static, reinterpret_cast<HDC>(wParam),
+                                 reinterpret_cast<HWND>(lParam));
+        case WM_CTLCOLOREDIT:
+            return controlColour(CtlKind::Edit, reinterpret_cast<HDC>(wParam),
+                                 reinterpret_cast<HWND>(lParam));
+        case WM_CTLCOLORBTN:
+            return controlColour(CtlKind::Button, reinterpret_cast<HDC>(wParam),
+                                 reinterpret_cast<HWND>(lParam));
+        case WM_CTLCOLORLISTBOX:
+            return controlColour(CtlKind::ListBox, reinterpret_cast<HDC>(wParam),
+                                 reinterpret_cast<HWND>(lParam));
+        case WM_CTLCOLORDLG:
+            return controlColour(CtlKind::Dialog, reinterpret_cast<HDC>(wParam), nullptr);
+        case WM_CTLCOLORSCROLLBAR:
+            return controlColour(CtlKind::Other, reinterpret_cast<HDC>(wParam),
+                                 reinterpret_cast<HWND>(lParam));
+        case WM_PAINT:
+            return paint() ? TRUE : FALSE;
+        case WM_QUERYDRAGICON:
+            return reinterpret_cast<INT_PTR>(bigIcon_);
+        default:
+            return FALSE;
+    }
+}
+
+bool Win32Backend::preTranslate(const MSG& message) {
+    if (window_ == nullptr || (message.hwnd != window_ && !IsChild(window_, message.hwnd))) {
+        return false;
+    }
+    if (message.message == WM_KEYDOWN) {
+        const KeyMessage key{keyOf(message.wParam), static_cast<int>(message.wParam)};
+        if (dialog().PreTranslateMessage(key)) return true;
+        // Enter or Escape declined by the dialog is a plain keystroke for the
+        // focused control; the dialog's own keyboard handling would make it
+        // the OK or Cancel command.
+        if (key.key != Key::Other) return false;
+    }
+    return IsDialogMessageW(window_, const_cast<MSG*>(&message)) != FALSE;
+}
+
+void Win32Backend::runPostedCalls() {
+    std::deque<std::function<void()>> calls;
+    {
+        std::lock_guard lock(postMutex_);
+        calls.swap(posted_);
+    }
+    for (auto& call : calls) call();
+}
+
+void Win32Backend::command(int id, int code) {
+    const auto kind = kinds_.find(id);
+    const bool edit = kind != kinds_.end() && kind->second == Kind::Edit;
+    const bool combo = kind != kinds_.end() && kind->second == Kind::DropDownList;
+    if (edit) {
+        if (code == EN_CHANGE) editChanged(id);
+        return;
+    }
+    if (combo) {
+        if (code == CBN_SELCHANGE) dialog().OnCommand(Notification::SelChange, id);
+        return;
+    }
+    // Buttons, and the OK and Cancel commands of the dialog's keyboard
+    // handling, which may come without a control.
+    if (code == BN_CLICKED) dialog().OnCommand(Notification::Clicked, id);
+}
+
+void Win32Backend::editChanged(int id) {
+    EditState& state = edits_[id];
+    if (state.correcting) return;  // the correction below; the change is reported once
+    HWND control = item(id);
+    const std::wstring wide = windowText(control);
+    const std::u16string now(wide.begin(), wide.end());
+    if (!state.programWrite && state.limitBytes) {
+        const auto fitted = editlimit::fitUserChange(state.lastText, now,
+                                                     static_cast<std::size_t>(*state.limitBytes));
+        if (fitted) {
+            const bool refused = fitted->text == state.lastText;
+            const std::wstring kept(fitted->text.begin(), fitted->text.end());
+            state.correcting = true;
+            SetWindowTextW(control, kept.c_str());
+            SendMessageW(control, EM_SETSEL, fitted->caret, fitted->caret);
+            state.correcting = false;
+            state.lastText = fitted->text;
+            if (refused) {
+                MessageBeep(MB_OK);
+                return;
+            }
+            dialog().OnCommand(Notification::Changed, id);
+            return;
+        }
+    }
+    state.lastText = now;
+    dialog().OnCommand(Notification::Changed, id);
+}
+
+INT_PTR Win32Backend::controlColour(CtlKind kind, HDC dc, HWND control) {
+    CtlColorRequest request;
+    request.kind = kind;
+    request.controlId = control != nullptr ? GetDlgCtrlID(control) : idNone;
+    const Brush* brush = dialog().OnCtlColor(request);
+    if ((brush == nullptr || !brush->valid()) && !request.textColor && !request.textBackground) {
+        return FALSE;  // the system's colours
+    }
+    // The system's colours first, as the framework's default handling sets
+    // them, then the handler's.
+    const bool windowFace = kind == CtlKind::Edit || kind == CtlKind::ListBox;
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    SetBkColor(dc, GetSysColor(windowFace ? COLOR_WINDOW : COLOR_3DFACE));
+    if (request.textColor) SetTextColor(dc, colorRef(*request.textColor));
+    if (request.textBackground) SetBkColor(dc, colorRef(*request.textBackground));
+    HBRUSH face = brush != nullptr && brush->valid()
+                      ? brushFor(brush->color())
+                      : GetSysColorBrush(windowFace ? COLOR_WINDOW : COLOR_3DFACE);
+    return reinterpret_cast<INT_PTR>(face);
+}
+
+bool Win32Backend::paint() {
+    Win32PaintContext context(window_, bigIcon_);
+    const bool handled = dialog().OnPaint(context);
+    if (!handled && !context.begun()) return false;
+    // A handled paint validates the window even when nothing was drawn.
+    context.begin();
+    context.end();
+    return true;
+}
+
+void Win32Backend::setIcon(int iconResourceId, bool big) {
+    if (window_ == nullptr) return;
+    const int width = GetSystemMetrics(big ? SM_CXICON : SM_CXSMICON);
+    const int height = GetSystemMetrics(big ? SM_CYICON : SM_CYSMICON);
+    // Shared icons belong to the system's cache and are never destroyed.
+    auto* icon =
+        static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(iconResourceId),
+                                      IMAGE_ICON, width, height, LR_SHARED));
+    if (big) bigIcon_ = icon;
+    SendMessageW(window_, WM_SETICON, big ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+}
+
+HBRUSH Win32Backend::brushFor(Color color) {
+    auto found = brushes_.find(color);
+    if (found != brushes_.end()) return found->second;
+    HBRUSH brush = CreateSolidBrush(colorRef(color));
+    brushes_.emplace(color, brush);
+    return brush;
+}
+
+HFONT Win32Backend::fontFor(const Font& font) {
+    const auto key = std::make_pair(font.tenthsOfPoint(), font.face());
+    auto found = fonts_.find(key);
+    if (found != fonts_.end()) return found->second;
+    // A point size for the screen: tenths of a point at the screen's
+    // pixels per inch, as a character height.
+    HDC screen = GetDC(nullptr);
+    const int pixelsPerInch = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    const int height = -(pixelsPerInch * font.tenthsOfPoint() / 720);
+    HFONT created = CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                DEFAULT_PITCH | FF_DONTCARE, wideFromUtf8(font.face()).c_str());
+    fonts_.emplace(key, created);
+    return created;
+}
+
+void Win32Backend::releaseObjects() {
+    for (auto& [color, brush] : brushes_) DeleteObject(brush);
+    brushes_.clear();
+    for (auto& [key, font] : fonts_) DeleteObject(font);
+    fonts_.clear();
+}
+
+}  // namespace
+
+std::unique_ptr<WindowBackend> createBackend(Dialog& dialog) {
+    return std::make_unique<Win32Backend>(dialog);
+}
+
+Size systemIconSize() {
+    return Size{GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON)};
+}
+
+}  // namespace ui::detail
