@@ -27,7 +27,9 @@ std::optional<std::string> runFileDialog(QWidget* owner, const FileDialogRequest
     const QString initialPath = QString::fromStdString(text::cp932ToUtf8(request.initialPath));
     QFileDialog dialog(owner, QString(), initialPath);
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // Neither dialog asks for an existing file: a settings file that is not
+    // there simply loads nothing.
+    dialog.setFileMode(QFileDialog::AnyFile);
     // The filter texts already name their patterns.
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.overwritePrompt);
