@@ -1,0 +1,265 @@
+#include "platform/fs.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "platform/text.h"
+#include "version.h"
+
+namespace {
+
+namespace stdfs = std::filesystem;
+
+class TempFolder : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        folder_ = stdfs::temp_directory_path() /
+                  (std::string("fs_test_") + info->name() + "_" + std::to_string(::getpid()));
+        stdfs::remove_all(folder_);
+        stdfs::create_directories(folder_);
+    }
+    void TearDown() override {
+        fs::overrideModulePathForTesting("");
+        stdfs::remove_all(folder_);
+    }
+
+    std::string path(const std::string& name) const { return (folder_ / name).string(); }
+    static std::string contents(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    static void put(const std::string& path, const std::string& bytes) {
+        std::ofstream(path, std::ios::binary) << bytes;
+    }
+
+    stdfs::path folder_;
+};
+
+TEST(RemoveFileSpec, DropsTheLastComponentButKeepsTheRoot) {
+    EXPECT_EQ(fs::removeFileSpec("/usr/local/bin/Kelvane"), "/usr/local/bin");
+    EXPECT_EQ(fs::removeFileSpec("/Kelvane"), "/");
+    EXPECT_EQ(fs::removeFileSpec("/"), "/");
+    EXPECT_EQ(fs::removeFileSpec("/opt/tool/"), "/opt/tool");
+    EXPECT_EQ(fs::removeFileSpec("Kelvane"), "");
+    EXPECT_EQ(fs::removeFileSpec(""), "");
+    // 表 ends in 0x5C; only '/' separates on this platform.
+    EXPECT_EQ(fs::removeFileSpec("/\x95\x5C/Sorrel"), "/\x95\x5C");
+}
+
+TEST_F(TempFolder, ModuleFolderFollowsTheProgramPath) {
+    const std::string real = fs::modulePath();
+    ASSERT_FALSE(real.empty());
+    EXPECT_TRUE(stdfs::equivalent(text::cp932ToUtf8(real), "/proc/self/exe"));
+    EXPECT_EQ(fs::moduleFolder(4096), real.substr(0, real.rfind('/')));
+
+    fs::overrideModulePathForTesting("/opt/\x8A\xC4\x8E\x8B/Kelvane");  // 監視
+    EXPECT_EQ(fs::modulePath(), "/opt/\x8A\xC4\x8E\x8B/Kelvane");
+    EXPECT_EQ(fs::moduleFolder(), "/opt/\x8A\xC4\x8E\x8B");
+    fs::overrideModulePathForTesting("/Kelvane");
+    EXPECT_EQ(fs::moduleFolder(), "/");
+    fs::overrideModulePathForTesting("");
+    EXPECT_EQ(fs::modulePath(), real);
+}
+
+TEST_F(TempFolder, ModuleFolderThatDoesNotFitIsEmptyNeverCut) {
+    const std::string fits = "/" + std::string(254, 'a');
+    fs::overrideModulePathForTesting(fits + "/Kelvane");
+    EXPECT_EQ(fs::moduleFolder(255), fits);
+    const std::string tooLong = "/" + std::string(255, 'a');
+    fs::overrideModulePathForTesting(tooLong + "/Kelvane");
+    EXPECT_EQ(fs::moduleFolder(255), "");
+    EXPECT_EQ(fs::moduleFolder(256), tooLong);
+}
+
+TEST_F(TempFolder, OnlyTheProgramItselfCarriesTheVersion) {
+    const auto own = fs::readFileVersion(fs::modulePath());
+    ASSERT_TRUE(own.has_value());
+    EXPECT_EQ(own->major, MONITOR_VERSION_MAJOR);
+    EXPECT_EQ(own->minor, MONITOR_VERSION_MINOR);
+    EXPECT_EQ(own->build, MONITOR_VERSION_BUILD);
+    EXPECT_EQ(own->revision, MONITOR_VERSION_REVISION);
+    put(path("other"), "x");
+    EXPECT_FALSE(fs::readFileVersion(path("other")).has_value());
+    EXPECT_FALSE(fs::readFileVersion("").has_value());
+    fs::overrideModulePathForTesting(path("Kelvane"));
+    EXPECT_TRUE(fs::readFileVersion(path("Kelvane")).has_value());
+}
+
+TEST_F(TempFolder, WritesEndLinesWithCrLf) {
+    auto file = fs::TextFile::open(path("log.csv"), fs::OpenMode::Truncate);
+    ASSERT_NE(file, nullptr);
+    EXPECT_TRUE(file->write("a,b\n"));
+    EXPECT_TRUE(file->write("\xE3\x81\n\nend"));
+    EXPECT_EQ(file->size(), 14);
+    EXPECT_FALSE(file->failed());
+    EXPECT_TRUE(file->close());
+    EXPECT_EQ(contents(path("log.csv")), "a,b\r\n\xE3\x81\r\n\r\nend");
+}
+
+TEST_F(TempFolder, TruncateAndAppendModes) {
+    put(path("f"), "old contents\r\n");
+    auto append = fs::TextFile::open(path("f"), fs::OpenMode::Append);
+    ASSERT_NE(append, nullptr);
+    EXPECT_TRUE(append->write("more\n"));
+    append->close();
+    EXPECT_EQ(contents(path("f")), "old contents\r\nmore\r\n");
+
+    auto truncate = fs::TextFile::open(path("f"), fs::OpenMode::Truncate);
+    ASSERT_NE(truncate, nullptr);
+    EXPECT_EQ(truncate->size(), 0);
+    truncate->close();
+    EXPECT_EQ(contents(path("f")), "");
+
+    auto created = fs::TextFile::open(path("new"), fs::OpenMode::Append);
+    ASSERT_NE(created, nullptr);
+    created->close();
+    EXPECT_TRUE(stdfs::exists(path("new")));
+}
+
+TEST_F(TempFolder, ReadsLinesWithoutTheirEnds) {
+    put(path("in"), "one\r\ntwo\n\r\n\nlast");
+    auto file = fs::TextFile::open(path("in"), fs::OpenMode::Read);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(file->readLine(), "one");
+    EXPECT_EQ(file->readLine(), "two");
+    EXPECT_EQ(file->readLine(), "");
+    EXPECT_EQ(file->readLine(), "");
+    EXPECT_EQ(file->readLine(), "last");
+    EXPECT_EQ(file->readLine(), std::nullopt);
+    EXPECT_EQ(file->readLine(), std::nullopt);
+    EXPECT_FALSE(file->failed());
+    EXPECT_TRUE(file->close());
+}
+
+TEST_F(TempFolder, ReadsLinesLongerThanOneBuffer) {
+    const std::string longLine(10000, 'q');
+    put(path("in"), longLine + "\r\nshort\r\n");
+    auto file = fs::TextFile::open(path("in"), fs::OpenMode::Read);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(file->readLine(), longLine);
+    EXPECT_EQ(file->readLine(), "short");
+    EXPECT_EQ(file->readLine(), std::nullopt);
+}
+
+TEST_F(TempFolder, WrongDirectionFails) {
+    put(path("in"), "x\r\n");
+    auto reader = fs::TextFile::open(path("in"), fs::OpenMode::Read);
+    ASSERT_NE(reader, nullptr);
+    EXPECT_FALSE(reader->write("y\n"));
+    EXPECT_TRUE(reader->failed());
+    EXPECT_FALSE(reader->close());
+    EXPECT_EQ(contents(path("in")), "x\r\n");
+}
+
+TEST_F(TempFolder, MissingFilesAndFoldersDoNotOpen) {
+    EXPECT_EQ(fs::TextFile::open(path("absent"), fs::OpenMode::Read), nullptr);
+    EXPECT_EQ(fs::TextFile::open(path("no/such/folder/x"), fs::OpenMode::Truncate), nullptr);
+    EXPECT_EQ(fs::TextFile::open(folder_.string(), fs::OpenMode::Read), nullptr);
+    EXPECT_EQ(fs::TextFile::open(folder_.string(), fs::OpenMode::Append), nullptr);
+    EXPECT_EQ(fs::TextFile::open("", fs::OpenMode::Read), nullptr);
+}
+
+TEST_F(TempFolder, AnOpenFileShutsOutEveryOtherOpenerInThisProcess) {
+    put(path("held"), "keep me\r\n");
+    auto holder = fs::TextFile::open(path("held"), fs::OpenMode::Read);
+    ASSERT_NE(holder, nullptr);
+    EXPECT_EQ(fs::TextFile::open(path("held"), fs::OpenMode::Read), nullptr);
+    EXPECT_EQ(fs::TextFile::open(path("held"), fs::OpenMode::Append), nullptr);
+    // The refused truncation must not have emptied the file.
+    EXPECT_EQ(fs::TextFile::open(path("held"), fs::OpenMode::Truncate), nullptr);
+    EXPECT_EQ(contents(path("held")), "keep me\r\n");
+    EXPECT_EQ(holder->readLine(), "keep me");
+    holder->close();
+    auto next = fs::TextFile::open(path("held"), fs::OpenMode::Truncate);
+    EXPECT_NE(next, nullptr);
+}
+
+TEST_F(TempFolder, ReleasedWhenTheFileObjectGoes) {
+    {
+        auto holder = fs::TextFile::open(path("f"), fs::OpenMode::Append);
+        ASSERT_NE(holder, nullptr);
+    }
+    EXPECT_NE(fs::TextFile::open(path("f"), fs::OpenMode::Append), nullptr);
+}
+
+// The child opens the file and reports through its exit status whether it got it.
+int openInChildProcess(const std::string& path) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        auto file = fs::TextFile::open(path, fs::OpenMode::Append);
+        ::_exit(file ? 0 : 3);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(TempFolder, AnOpenFileShutsOutAnotherProcess) {
+    auto holder = fs::TextFile::open(path("shared"), fs::OpenMode::Append);
+    ASSERT_NE(holder, nullptr);
+    EXPECT_EQ(openInChildProcess(path("shared")), 3);
+    holder->close();
+    EXPECT_EQ(openInChildProcess(path("shared")), 0);
+}
+
+TEST_F(TempFolder, AFileHeldByAnotherProcessCannotBeOpened) {
+    int ready[2];
+    int release[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(release), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(release[1]);
+        auto file = fs::TextFile::open(path("shared"), fs::OpenMode::Truncate);
+        const char got = file ? 'y' : 'n';
+        (void)!::write(ready[1], &got, 1);
+        char wait = 0;
+        (void)!::read(release[0], &wait, 1);
+        ::_exit(0);
+    }
+    char got = 0;
+    ASSERT_EQ(::read(ready[0], &got, 1), 1);
+    EXPECT_EQ(got, 'y');
+    EXPECT_EQ(fs::TextFile::open(path("shared"), fs::OpenMode::Read), nullptr);
+    ::close(release[1]);
+    ::waitpid(child, nullptr, 0);
+    EXPECT_NE(fs::TextFile::open(path("shared"), fs::OpenMode::Read), nullptr);
+    for (int fd : {ready[0], ready[1], release[0]}) ::close(fd);
+}
+
+TEST_F(TempFolder, PathsLongerThan255BytesAndJapaneseNames) {
+    std::string deep = folder_.string();
+    for (int i = 0; i < 6; ++i) deep += "/" + std::string(60, static_cast<char>('a' + i));
+    stdfs::create_directories(deep);
+    const std::string cp932Path = deep + "/\x8A\xC4\x8E\x8B.csv";  // 監視.csv
+    ASSERT_GT(cp932Path.size(), 255u);
+    auto file = fs::TextFile::open(cp932Path, fs::OpenMode::Truncate);
+    ASSERT_NE(file, nullptr);
+    EXPECT_TRUE(file->write("x\n"));
+    EXPECT_TRUE(file->close());
+    EXPECT_EQ(contents(deep + "/監視.csv"), "x\r\n");
+}
+
+TEST_F(TempFolder, StandardStreamDescriptorsAreNotHandedOut) {
+    const int savedInput = ::dup(0);
+    ASSERT_GE(savedInput, 0);
+    ::close(0);
+    auto file = fs::TextFile::open(path("f"), fs::OpenMode::Truncate);
+    const bool opened = file != nullptr;
+    const bool inputStillClosed = ::fcntl(0, F_GETFD) == -1;
+    file.reset();
+    ::dup2(savedInput, 0);
+    ::close(savedInput);
+    EXPECT_TRUE(opened);
+    EXPECT_TRUE(inputStillClosed);
+}
+
+}  // namespace
