@@ -1,8 +1,10 @@
 // The iphelp calls over the system's IP Helper: each call is the IP Helper
 // call of the same name, its rows copied into the program's shapes.
-#include <iphlpapi.h>
-#include <windows.h>
+// The IP Helper's header needs Winsock's before it.
+// clang-format off
 #include <winsock2.h>
+#include <iphlpapi.h>
+// clang-format on
 
 #include <algorithm>
 #include <cstring>
