@@ -13,7 +13,8 @@
 # namespace's interfaces, and an X server of its own. Each program starts
 # from a folder holding a pointer file and a settings file saved with the
 # server running and logging on; the test checks the replies to the frames
-# and the CSV log byte for byte. With SCREENSHOT_DIR, a picture of each
+# and the CSV log byte for byte, then closes each window with Escape while a
+# device is connected. With SCREENSHOT_DIR, a picture of each
 # window goes there as kelvane-wine.png and sorrel-wine.png.
 #
 # Exit status: 0 passed, 1 failed, 77 skipped (no Wine, X server or namespace).
@@ -33,7 +34,7 @@ skip() {
 # ---------------------------------------------------------------------------
 # Step 1: a fresh network and mount namespace (this script again).
 if [[ -z "${WINE_SMOKE_IN_NAMESPACE:-}" ]]; then
-    tools=(wine wineserver Xvfb xwininfo unshare nsenter ip iconv timeout)
+    tools=(wine wineserver Xvfb xwininfo xdotool unshare nsenter ip iconv timeout)
     [[ -n "$shotDir" ]] && tools+=(import)
     for tool in "${tools[@]}"; do
         command -v "$tool" > /dev/null || skip "$tool is not installed"
@@ -352,6 +353,36 @@ EOF
     [[ -n "$shotDir" ]] && screenshot "$caption" "$shotDir/$variant-wine.png"
     kill -0 "$programPid" 2> /dev/null && pass "$productName.exe still runs" ||
         fail "$productName.exe ended"
+
+    # Escape closes the window while a device holds its connection and the
+    # server runs: every worker must end and the program with them.
+    local frame=F0
+    [[ $variant == kelvane ]] && frame="FA F0"
+    printf 'send %s 01\nexpect F0 01\npause 30000\nclose\n' "$frame" > "$folder/holder.txt"
+    device --connect "$monitorAddress:$port1" --script "$folder/holder.txt" \
+        > "$folder/holder.out" 2>&1 &
+    local holderPid=$! id ended=no
+    for _ in $(seq 100); do
+        grep -q 'expect F0 01: ok' "$folder/holder.out" && break
+        sleep 0.05
+    done
+    id=$(window_of "$caption")
+    if [[ -n "$id" ]] && xdotool windowfocus --sync "$id" && xdotool key Escape; then
+        for _ in $(seq 300); do
+            kill -0 "$programPid" 2> /dev/null || { ended=yes; break; }
+            sleep 0.05
+        done
+    fi
+    if [[ $ended == yes ]]; then
+        wait "$programPid"
+        local status=$?
+        [[ $status == 0 ]] && pass "Escape closed $productName.exe with a device connected" ||
+            fail "$productName.exe ended with status $status after Escape"
+    else
+        fail "$productName.exe did not end within 15 s of Escape"
+    fi
+    kill "$holderPid" 2> /dev/null
+    wait "$holderPid" 2> /dev/null
     wineserver -k
     wait "$programPid" 2> /dev/null
 }
