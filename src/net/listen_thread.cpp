@@ -39,12 +39,14 @@ void handOffConnection(CMonitorDlg& dlg, const std::shared_ptr<ListenerRun>& run
 void cleanUp(CMonitorDlg& dlg, const std::shared_ptr<ListenerRun>& run) {
     PortSlot& slot = dlg.portSlots[static_cast<std::size_t>(run->slot)];
     run->stop();
-    slot.state.store(Idle);
     // The listening socket stays open until no thread is inside accept on
-    // it: its descriptor must not be reused under that thread.
+    // it: its descriptor must not be reused under that thread. It is closed
+    // before the slot is Idle, so that a start right after the stop finds
+    // the port free.
     sock::shutdownBoth(run->listenSock);
     while (run->acceptPending.load()) std::this_thread::yield();
     sock::closesocket(run->listenSock);
+    slot.state.store(Idle);
     run->waitForConnectionThreads();
 
     dlg.CallOnWindowThread([&] {

@@ -220,6 +220,14 @@ int setNonBlocking(Socket s, bool nonBlocking) {
 int bind(Socket s, const SockAddrIn& address) {
     const int fd = fdOf(s);
     if (fd < 0) return fail(wsaENOTSOCK);
+    if (address.port != 0) {
+        // Winsock binds a port whose closed connections still wait out
+        // TIME_WAIT; Linux does so only with SO_REUSEADDR, which there never
+        // lets two sockets listen on one port. A bind to port 0 goes without
+        // it, so that the system never picks a port still in use.
+        const int on = 1;
+        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    }
     const sockaddr_in native = toSockaddr(address);
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&native), sizeof native) != 0) {
         return failFromErrno();

@@ -70,6 +70,28 @@ TEST_F(Sock, ErrorsComeBackAsWinsockNumbers) {
     EXPECT_EQ(sock::lastError(), sock::wsaENOTSOCK);
 }
 
+TEST_F(Sock, APortIsListenedOnAgainWhileItsClosedConnectionsWaitOutTimeWait) {
+    Listener probe = listenOnLoopback();
+    const std::uint16_t port = probe.port;
+    sock::closesocket(probe.socket);
+    const sock::Socket first = sock::tcpSocket();
+    ASSERT_EQ(sock::bind(first, {port, loopback()}), 0);
+    ASSERT_EQ(sock::listen(first, 5), 0);
+    const sock::Socket client = connectTo(port, loopback());
+    const sock::Socket served = sock::accept(first, nullptr);
+    // The server side closes first, so its end waits out TIME_WAIT.
+    sock::closesocket(served);
+    char byte = 0;
+    EXPECT_EQ(sock::recv(client, &byte, 1), 0);
+    sock::closesocket(client);
+    sock::closesocket(first);
+
+    const sock::Socket again = sock::tcpSocket();
+    EXPECT_EQ(sock::bind(again, {port, loopback()}), 0) << sock::lastError();
+    EXPECT_EQ(sock::listen(again, 5), 0);
+    sock::closesocket(again);
+}
+
 TEST_F(Sock, ConnectToTheUnspecifiedAddressFailsAndReachesNoLocalListener) {
     const sock::Socket any = sock::tcpSocket();
     ASSERT_EQ(sock::bind(any, {0, 0}), 0);

@@ -1,0 +1,140 @@
+#include "net_test_support.h"
+
+#include <array>
+#include <atomic>
+#include <bit>
+#include <filesystem>
+#include <random>
+#include <thread>
+
+namespace nettest {
+
+std::uint32_t address(int a, int b, int c, int d) {
+    const std::array<std::uint8_t, 4> bytes{
+        static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(c),
+        static_cast<std::uint8_t>(d)};
+    return std::bit_cast<std::uint32_t>(bytes);
+}
+
+std::uint32_t serverAddress() {
+    return isKelvane ? address(127, 0, 0, 2) : address(127, 0, 0, 1);
+}
+
+std::uint32_t deviceAddress() {
+    return address(127, 0, 0, 3);
+}
+
+int freePort() {
+    // Ports below the ephemeral range, so that no client connection of this
+    // machine takes one between the check and the test's listen.
+    static std::atomic<int> next{20000 + static_cast<int>(std::random_device{}() % 8000)};
+    for (int attempt = 0; attempt < 2000; ++attempt) {
+        const int port = 20000 + (next++ % 12000);
+        const sock::Socket probe = sock::tcpSocket();
+        const bool free =
+            sock::bind(probe, {sock::htons(static_cast<std::uint16_t>(port)), 0}) == 0;
+        sock::closesocket(probe);
+        if (free) return port;
+    }
+    ADD_FAILURE() << "no free port";
+    return 0;
+}
+
+bool eventually(const std::function<bool()>& cond, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        if (cond()) return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(1ms);
+    }
+}
+
+int threadCount() {
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry :
+         std::filesystem::directory_iterator("/proc/self/task")) {
+        ++count;
+    }
+    return count;
+}
+
+Bytes receiveFrom(sock::Socket s, std::size_t count, std::chrono::milliseconds limit) {
+    Bytes got;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (got.size() < count) {
+        const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) break;
+        if (sock::selectReadable(s, static_cast<long>(left.count())) != 1) break;
+        char byte = 0;
+        if (sock::recv(s, &byte, 1) != 1) break;
+        got.push_back(static_cast<std::uint8_t>(byte));
+    }
+    return got;
+}
+
+Device::Device(int port, std::uint32_t server) {
+    socket_ = sock::tcpSocket();
+    sock::bind(socket_, {0, deviceAddress()});
+    if (sock::connect(socket_, {sock::htons(static_cast<std::uint16_t>(port)), server}) != 0) {
+        sock::closesocket(socket_);
+        socket_ = sock::invalidSocket;
+    }
+}
+
+Device::~Device() {
+    close();
+}
+
+void Device::send(const Bytes& bytes) {
+    sock::send(socket_, reinterpret_cast<const char*>(bytes.data()),
+               static_cast<int>(bytes.size()));
+}
+
+void Device::sendSlowly(const Bytes& bytes, std::chrono::milliseconds pause) {
+    for (std::uint8_t byte : bytes) {
+        send({byte});
+        std::this_thread::sleep_for(pause);
+    }
+}
+
+Bytes Device::receive(std::size_t count, std::chrono::milliseconds limit) {
+    return receiveFrom(socket_, count, limit);
+}
+
+bool Device::closedByPeer(std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return false;
+        if (sock::selectReadable(socket_, static_cast<long>(left.count())) != 1) return false;
+        char byte = 0;
+        if (sock::recv(socket_, &byte, 1) <= 0) return true;
+    }
+}
+
+void Device::close() {
+    if (socket_ != sock::invalidSocket) sock::closesocket(socket_);
+    socket_ = sock::invalidSocket;
+}
+
+TestListener::TestListener(std::uint32_t at, int port) {
+    socket_ = sock::tcpSocket();
+    listening_ = sock::bind(socket_, {sock::htons(static_cast<std::uint16_t>(port)), at}) == 0 &&
+                 sock::listen(socket_, 5) == 0;
+}
+
+TestListener::~TestListener() {
+    sock::closesocket(socket_);
+}
+
+sock::Socket TestListener::acceptWithin(std::chrono::milliseconds limit) {
+    const auto micro = std::chrono::duration_cast<std::chrono::microseconds>(limit);
+    if (sock::selectReadable(socket_, static_cast<long>(micro.count())) != 1) {
+        return sock::invalidSocket;
+    }
+    return sock::accept(socket_, nullptr);
+}
+
+}  // namespace nettest

@@ -1,0 +1,138 @@
+// Kelvane's ON/OFF buttons and the output frames they send.
+#include <thread>
+
+#include "net_fixture.h"
+
+using namespace nettest;
+using text::jp;
+
+namespace {
+
+class OutputSender : public NetTest {
+protected:
+    void SetUp() override {
+        if (!isKelvane) GTEST_SKIP() << "no outputs";
+        NetTest::SetUp();
+    }
+    // A device that has sent one frame, so that the buttons are enabled.
+    static void announce(Window& w, Device& d) {
+        d.send({0xFC, 0x00, 0x00});
+        EXPECT_EQ(d.receive(2).size(), 2u);
+        ASSERT_TRUE(eventually([&] { return w.enabled(ids::outputButton1); }));
+    }
+};
+
+TEST_F(OutputSender, FramesGoOverTheDevicesOpenConnection) {
+    const int port = freePort();
+    runMonitor([&](Window& w, CMonitorDlg& dlg) {
+        w.type(ids::destPortEdit, str(freePort()));
+        startWith(w, {str(port), "", "", ""});
+        Device d(port);
+        announce(w, d);
+        const int lampPaints = w.invalidationCount(ids::outputLamp1 + 1);
+
+        w.click(ids::outputButton2);
+        EXPECT_EQ(d.receive(3), (Bytes{0xFA, 0xF0, 0x02}));
+        EXPECT_EQ(dlg.outputOn[1].load(), 1);
+        EXPECT_EQ(w.invalidationCount(ids::outputLamp1 + 1), lampPaints + 1);
+        EXPECT_EQ(w.colourOf(ids::outputLamp1 + 1).brush, ui::rgb(255, 0, 0));
+        w.click(ids::outputButton2);
+        EXPECT_EQ(d.receive(3), (Bytes{0xFA, 0xF0, 0x00}));
+
+        w.click(ids::outputButton1);
+        w.click(ids::outputButton3);
+        EXPECT_EQ(d.receive(6), (Bytes{0xFA, 0xF0, 0x01, 0xFA, 0xF0, 0x05}));
+        w.click(ids::outputButton2);
+        EXPECT_EQ(d.receive(3), (Bytes{0xFA, 0xF0, 0x07}));
+
+        // The device's frames are still answered on the same connection.
+        d.send({0xFC, 0x01, 0x01});
+        EXPECT_EQ(d.receive(2), (Bytes{0xFC, 0x01}));
+    });
+}
+
+TEST_F(OutputSender, ANewConnectionReachesADeviceThatClosedItsOwn) {
+    const int port = freePort();
+    const int dest = freePort();
+    TestListener devicePort(deviceAddress(), dest);
+    ASSERT_TRUE(devicePort.listening());
+    runMonitor([&](Window& w, CMonitorDlg& dlg) {
+        w.type(ids::destPortEdit, " " + str(dest));
+        startWith(w, {str(port), "", "", ""});
+        {
+            Device d(port);
+            announce(w, d);
+        }
+        ASSERT_TRUE(eventually([&] { return dlg.portSlots[0].connSock.load() == 0; }));
+
+        w.click(ids::outputButton1);
+        const sock::Socket incoming = devicePort.acceptWithin(2000ms);
+        ASSERT_NE(incoming, sock::invalidSocket);
+        EXPECT_EQ(receiveFrom(incoming, 4, 1000ms), (Bytes{0xFA, 0xF0, 0x01}));
+        sock::closesocket(incoming);
+        EXPECT_EQ(dlg.outputOn[0].load(), 1);
+    });
+}
+
+TEST_F(OutputSender, EveryListeningPortGetsItsOwnFrame) {
+    const int p1 = freePort();
+    const int p2 = freePort();
+    runMonitor([&](Window& w, CMonitorDlg&) {
+        w.type(ids::destPortEdit, str(freePort()));
+        startWith(w, {str(p1), str(p2), "", ""});
+        Device a(p1);
+        Device b(p2);
+        announce(w, a);
+        b.send({0xFC, 0x00, 0x00});
+        EXPECT_EQ(b.receive(2).size(), 2u);
+
+        w.click(ids::outputButton3);
+        EXPECT_EQ(a.receive(4, 300ms), (Bytes{0xFA, 0xF0, 0x04}));
+        EXPECT_EQ(b.receive(4, 300ms), (Bytes{0xFA, 0xF0, 0x04}));
+    });
+}
+
+TEST_F(OutputSender, ABadDestinationPortChangesNothing) {
+    const int port = freePort();
+    runMonitor([&](Window& w, CMonitorDlg& dlg) {
+        startWith(w, {str(port), "", "", ""});
+        Device d(port);
+        announce(w, d);
+        int shown = 0;
+        for (const char* bad : {"", "1023", "65536", "abc", "-1024"}) {
+            w.type(ids::destPortEdit, bad);
+            const int lampPaints = w.invalidationCount(ids::outputLamp1);
+            w.click(ids::outputButton1);
+            ++shown;
+            ASSERT_EQ(ui::headless::messageBoxes().size(), static_cast<std::size_t>(shown)) << bad;
+            EXPECT_EQ(ui::headless::messageBoxes().back(), jp("このポート番号は指定できません"));
+            EXPECT_EQ(dlg.outputOn[0].load(), 0) << bad;
+            EXPECT_EQ(w.invalidationCount(ids::outputLamp1), lampPaints) << bad;
+        }
+        EXPECT_TRUE(d.receive(1, 100ms).empty());
+        w.type(ids::destPortEdit, "65535");
+        w.click(ids::outputButton1);
+        EXPECT_EQ(d.receive(3), (Bytes{0xFA, 0xF0, 0x01}));
+    });
+}
+
+TEST_F(OutputSender, APortWithoutAPeerNeverReachesTheLocalHost) {
+    const int port = freePort();
+    const int quiet = freePort();
+    const int dest = freePort();
+    TestListener local(address(127, 0, 0, 1), dest);
+    ASSERT_TRUE(local.listening());
+    runMonitor([&](Window& w, CMonitorDlg& dlg) {
+        w.type(ids::destPortEdit, str(dest));
+        startWith(w, {str(port), str(quiet), "", ""});
+        Device d(port);
+        announce(w, d);
+        EXPECT_EQ(dlg.portSlots[1].peerAddr.load(), 0u);
+        w.click(ids::outputButton2);
+        EXPECT_EQ(d.receive(3), (Bytes{0xFA, 0xF0, 0x02}));
+        EXPECT_EQ(local.acceptWithin(100ms), sock::invalidSocket);
+        EXPECT_EQ(dlg.outputOn[1].load(), 1);
+    });
+}
+
+}  // namespace
