@@ -253,7 +253,7 @@ Load (many devices at once):
   --duration S         seconds to run (default 10 unless --frames is given)
   --frames N           frames per connection
   Prints frames sent, replies, mismatches, missing replies, round-trip
-  median, 90th and 99th percentiles and maximum, and frames per second.
+  median, 90th and 99th percentiles and maximum, and replies per second.
 
 Script file, one action per line:
   send FA F0 05        send the bytes in one write
@@ -279,17 +279,20 @@ Frames (device to monitor) and replies:
 Exit status:
   0  everything went as expected
   1  a check failed: a reply did not match, a reply was missing or not asked
-     for, a stray byte arrived, or an expect line failed
+     for, a stray byte arrived, an expect line failed, or fewer output frames
+     than --outputs arrived
   2  bad command line or script
   3  network error: socket, bind, listen or connect failed, or the connection
      failed while the simulator still had to send
 
-Examples:
-  device_sim --connect 127.0.0.1:10003 --send "FA F0 05" --send "FC 02 02"
+Examples (Kelvane listens on the adapter address chosen in its window, Sorrel
+on every address):
+  device_sim --connect 192.168.0.10:10003 --send "FA F0 05" --send "FC 02 02"
   device_sim --connect 127.0.0.1:10003 --variant sorrel --expect-replies \
              --send "F0 1F" --send "FC 01 00"
-  device_sim --connect 127.0.0.1:10003 --send "FA F0 00" --listen 10005
-  device_sim --connect 127.0.0.1:10003 --connections 8 --rate 100 --duration 10
+  device_sim --connect 192.168.0.10:10003 --send "FA F0 00" --listen 10005 \
+             --duration 60
+  device_sim --connect 192.168.0.10:10003 --connections 8 --rate 100 --duration 10
 )";
 }
 
