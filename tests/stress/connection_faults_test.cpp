@@ -1,0 +1,134 @@
+// Connections that come and go in great numbers, that never speak, or that
+// end with a reset: the monitor keeps serving and gives back every thread
+// and descriptor.
+#include <memory>
+#include <vector>
+
+#include "net/net_fixture.h"
+#include "stress/stress_support.h"
+
+namespace {
+
+using namespace nettest;
+
+class ConnectionFaults : public NetTest {};
+
+TEST_F(ConnectionFaults, TwoThousandConnectAndDropCyclesGiveBackEveryThreadAndDescriptor) {
+    const int cycles = stress::scaled(2000);
+    const int port = freePort();
+    int served = 0;
+    runMonitor([&](Window& w, CMonitorDlg& dlg) {
+        startWith(w, {str(port), "", "", ""});
+        const int baseThreads = threadCount();
+        const int baseDescriptors = stress::descriptorCount();
+        for (int cycle = 0; cycle < cycles; cycle += 2) {
+            // A device that drops at once, then one that is served: its
+            // reply shows that the one before it has been taken off the
+            // queue, so the listen backlog never overflows.
+            Device(port).close();
+            Device device(port);
+            ASSERT_TRUE(device.connected()) << "cycle " << cycle;
+            const auto exchange = stress::exchangeNumber(static_cast<std::uint32_t>(cycle));
+            device.send(exchange.frame);
+            ASSERT_TRUE(exchange.answeredBy(device.receive(2))) << "cycle " << cycle;
+            ++served;
+        }
+        EXPECT_TRUE(
+            eventually([&] { return threadCount() == baseThreads; }, stress::stretched(2000ms)))
+            << threadCount() << " threads, " << baseThreads << " before";
+        EXPECT_TRUE(eventually([&] { return stress::descriptorCount() == baseDescriptors; },
+                               stress::stretched(2000ms)))
+            << stress::descriptorCount() << " descriptors, " << baseDescriptors << " before";
+        EXPECT_EQ(dlg.portSlots[0].state.load(), Listening);
+        EXPECT_TRUE(looksRunning(w));
+    });
+    stress::reportFigures("connect and drop", std::to_string(cycles) + " connections cycled, " +
+                                                  std::to_string(served) + " of them served");
+}
+
+TEST_F(ConnectionFaults, ASilentDeviceNeitherDelaysAStopNorTheClose) {
+    const int port = freePort();
+    const int baseThreads = threadCount();
+    std::unique_ptr<Device> lingering;
+    const auto runUntilClosed = [&] {
+        runMonitor([&](Window& w, CMonitorDlg& dlg) {
+            startWith(w, {str(port), "", "", ""});
+            const int listening = threadCount();
+            Device silent(port);
+            ASSERT_TRUE(silent.connected());
+            ASSERT_TRUE(eventually([&] { return threadCount() == listening + 1; }));
+
+            const auto before = std::chrono::steady_clock::now();
+            w.click(ids::serverButton);
+            EXPECT_LT(std::chrono::steady_clock::now() - before, stress::stretched(20ms));
+            for (const PortSlot& slot : dlg.portSlots) EXPECT_EQ(slot.state.load(), Idle);
+            EXPECT_TRUE(silent.closedByPeer(stress::stretched(100ms)));
+            EXPECT_TRUE(eventually([&] { return threadCount() == listening - 1; }));
+
+            // Silent again, and this time the window closes on it.
+            startWith(w, {str(port), "", "", ""});
+            lingering = std::make_unique<Device>(port);
+            ASSERT_TRUE(lingering->connected());
+            ASSERT_TRUE(eventually([&] { return threadCount() == listening + 1; }));
+        });
+        return std::chrono::steady_clock::now();
+    };
+    const auto before = std::chrono::steady_clock::now();
+    const auto closed = runUntilClosed();
+    // Kelvane pauses 100 ms per port slot when its window goes.
+    EXPECT_LT(closed - before, stress::stretched(isKelvane ? 1000ms : 500ms));
+    EXPECT_TRUE(lingering->closedByPeer(100ms));
+    EXPECT_EQ(threadCount(), baseThreads);
+}
+
+TEST_F(ConnectionFaults, DevicesThatResetRightAfterTheirFrameLeaveThePortServing) {
+    const int resets = stress::scaled(200);
+    const int port = freePort();
+    runMonitor([&](Window& w, CMonitorDlg& dlg) {
+        startWith(w, {str(port), "", "", ""});
+        const int listening = threadCount();
+        const int baseDescriptors = stress::descriptorCount();
+
+        // One that waits for its reply first: the frame has taken effect.
+        ASSERT_EQ(stress::sendThenReset(port, {0xFC, 0x01, 0x01}, 2), (Bytes{0xFC, 0x01}));
+        EXPECT_TRUE(eventually([&] { return threadCount() == listening; }));
+        EXPECT_EQ(inputs(dlg), 0x01u);
+        // A reset is a receive error, not a close: the label stays.
+        EXPECT_EQ(w.text(ids::peerLabel1), connectedFrom(deviceAddressText));
+        if (isKelvane) {
+            EXPECT_TRUE(eventually([&] { return dlg.portSlots[0].connSock.load() == 0u; }));
+        } else {
+            EXPECT_TRUE(eventually([&] {
+                return w.text(ids::traceEdit).find("recv error: 10054 \r\n") != std::string::npos;
+            }));
+        }
+
+        // Many that reset before their reply can go out: a reply sent into
+        // a reset connection must not take the process down.
+        // Every fourth device waits for its reply: then the ones before it
+        // have been taken off the queue, and the listen backlog never
+        // overflows into the client's one-second SYN retry.
+        for (int n = 0; n < resets; ++n) {
+            const auto exchange = stress::exchangeNumber(static_cast<std::uint32_t>(n));
+            const bool paced = n % 4 == 3;
+            const auto reply = stress::sendThenReset(port, exchange.frame, paced ? 2 : 0);
+            ASSERT_TRUE(reply) << "device " << n;
+            if (paced) {
+                EXPECT_TRUE(exchange.answeredBy(*reply)) << "device " << n;
+            }
+        }
+        EXPECT_TRUE(
+            eventually([&] { return threadCount() == listening; }, stress::stretched(2000ms)));
+        EXPECT_TRUE(eventually([&] { return stress::descriptorCount() == baseDescriptors; },
+                               stress::stretched(2000ms)));
+
+        Device last(port);
+        last.send({0xFC, 0x06, 0x06});
+        EXPECT_EQ(last.receive(2).size(), 2u);
+        EXPECT_EQ(inputs(dlg) & 0x06u, 0x06u);
+        EXPECT_TRUE(looksRunning(w));
+    });
+    stress::reportFigures("reset devices", std::to_string(resets + 1) + " connections reset");
+}
+
+}  // namespace

@@ -1,0 +1,80 @@
+// Devices stream frames on every port while the user stops and starts the
+// server again and again: nothing may crash, hang, answer wrongly or stay
+// behind.
+#include <memory>
+#include <vector>
+
+#include "net/net_fixture.h"
+#include "stress/stress_support.h"
+
+namespace {
+
+using namespace nettest;
+
+class ServerChurn : public NetTest {};
+
+TEST_F(ServerChurn, DevicesStreamOnFourPortsWhileTheServerStopsAndStartsFiftyTimes) {
+    constexpr int devicesPerPort = 8;
+    const int restarts = stress::scaled(50);
+    // Ten seconds of streaming over the fifty restarts of a normal build.
+    const auto cycle = 200ms;
+    const auto stoppedFor = 5ms;
+
+    const std::array<int, 4> ports{freePort(), freePort(), freePort(), freePort()};
+    const std::array<std::string, 4> fields{str(ports[0]), str(ports[1]), str(ports[2]),
+                                            str(ports[3])};
+    const int baseThreads = threadCount();
+    const int baseDescriptors = stress::descriptorCount();
+    stress::StreamFigures total;
+    auto slowestStop = 0ms;
+
+    runMonitor([&](Window& w, CMonitorDlg& dlg) {
+        startWith(w, fields);
+        ASSERT_TRUE(looksRunning(w));
+        std::vector<std::unique_ptr<stress::StreamingDevice>> devices;
+        for (int d = 0; d < devicesPerPort * 4; ++d) {
+            devices.push_back(std::make_unique<stress::StreamingDevice>(
+                ports[static_cast<std::size_t>(d % 4)], static_cast<std::uint32_t>(d * 1000)));
+        }
+
+        for (int restart = 0; restart < restarts; ++restart) {
+            std::this_thread::sleep_for(cycle - stoppedFor);
+            const auto before = std::chrono::steady_clock::now();
+            w.click(ids::serverButton);
+            slowestStop =
+                std::max(slowestStop, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                          std::chrono::steady_clock::now() - before));
+            ASSERT_TRUE(looksStopped(w)) << "after stop " << restart;
+            for (const PortSlot& slot : dlg.portSlots) ASSERT_EQ(slot.state.load(), Idle);
+
+            std::this_thread::sleep_for(stoppedFor);
+            w.click(ids::serverButton);
+            ASSERT_TRUE(looksRunning(w)) << "after start " << restart;
+            for (const PortSlot& slot : dlg.portSlots) ASSERT_EQ(slot.state.load(), Listening);
+        }
+        std::this_thread::sleep_for(cycle);
+
+        for (auto& device : devices) {
+            device->stop();
+            total += device->figures();
+            EXPECT_GT(device->figures().rightReplies, 0) << "a device was never served";
+        }
+        w.click(ids::serverButton);
+        EXPECT_TRUE(looksStopped(w));
+        EXPECT_TRUE(
+            eventually([&] { return threadCount() == baseThreads; }, stress::stretched(2000ms)))
+            << threadCount() << " threads, " << baseThreads << " before the start";
+    });
+
+    stress::reportFigures("server churn", total.summary());
+    EXPECT_EQ(total.wrongReplies, 0);
+    EXPECT_EQ(total.unanswered, 0);
+    // Every restart drops the connections, and the devices come back.
+    EXPECT_GE(total.connections, static_cast<std::int64_t>(devicesPerPort) * 4 * restarts / 2);
+    EXPECT_LT(slowestStop, stress::stretched(250ms));
+    EXPECT_TRUE(ui::headless::messageBoxes().empty());
+    EXPECT_EQ(threadCount(), baseThreads);
+    EXPECT_EQ(stress::descriptorCount(), baseDescriptors);
+}
+
+}  // namespace
