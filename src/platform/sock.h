@@ -55,6 +55,10 @@ int bind(Socket s, const SockAddrIn& address);
 int listen(Socket s, int backlog);
 Socket accept(Socket s, SockAddrIn* peer);
 int connect(Socket s, const SockAddrIn& address);
+// How long a blocking connect waits for an answer before it fails with
+// wsaETIMEDOUT: Winsock's own limit of about 21 seconds unless a test
+// shortens it.
+void setConnectTimeout(int milliseconds);
 int recv(Socket s, char* buffer, int length);
 int send(Socket s, const char* buffer, int length);
 // select on a read set holding only s: 1 when s is readable (or closed,

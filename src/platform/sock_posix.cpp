@@ -9,6 +9,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -23,7 +24,7 @@ namespace {
 
 // Winsock gives up on a connect after about 21 seconds (three SYN
 // retransmissions); Linux would wait two minutes and more.
-constexpr int connectTimeoutMilliseconds = 21000;
+std::atomic<int> g_connectTimeoutMilliseconds{21000};
 
 thread_local int t_lastError = 0;
 
@@ -139,8 +140,8 @@ int setOption(Socket s, int level, int name, const void* value, socklen_t length
 
 // Waits for a connect in progress on a non-blocking descriptor to finish.
 int finishConnect(int fd) {
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(connectTimeoutMilliseconds);
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::milliseconds(g_connectTimeoutMilliseconds.load());
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
@@ -290,6 +291,10 @@ int connect(Socket s, const SockAddrIn& address) {
     return result;
 }
 
+void setConnectTimeout(int milliseconds) {
+    g_connectTimeoutMilliseconds.store(milliseconds);
+}
+
 int recv(Socket s, char* buffer, int length) {
     const int fd = fdOf(s);
     if (fd < 0) return fail(wsaENOTSOCK);
@@ -354,13 +359,15 @@ int lastError() {
     return t_lastError;
 }
 
-std::uint16_t htons(std::uint16_t host) {
+// The C library may define the byte-order calls as macros; the parentheses
+// keep them from expanding in these definitions.
+std::uint16_t(htons)(std::uint16_t host) {
     return ::htons(host);
 }
-std::uint16_t ntohs(std::uint16_t net) {
+std::uint16_t(ntohs)(std::uint16_t net) {
     return ::ntohs(net);
 }
-std::uint32_t htonl(std::uint32_t host) {
+std::uint32_t(htonl)(std::uint32_t host) {
     return ::htonl(host);
 }
 

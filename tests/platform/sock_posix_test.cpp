@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "platform/sock.h"
 
@@ -106,6 +107,32 @@ TEST_F(Sock, ConnectToTheUnspecifiedAddressFailsAndReachesNoLocalListener) {
     EXPECT_EQ(sock::selectReadable(any, 20000), 0);
     sock::closesocket(client);
     sock::closesocket(any);
+}
+
+TEST_F(Sock, ConnectGivesUpWhenNoAnswerComes) {
+    // A listener whose accept queue is full drops new connection requests,
+    // as an unreachable host would.
+    Listener listener = listenOnLoopback();
+    sock::setConnectTimeout(300);
+    std::vector<sock::Socket> clients;
+    int timeouts = 0;
+    std::chrono::steady_clock::duration waited{};
+    for (int i = 0; i < 8 && timeouts == 0; ++i) {
+        const sock::Socket client = sock::tcpSocket();
+        const auto before = std::chrono::steady_clock::now();
+        if (sock::connect(client, {listener.port, loopback()}) != 0) {
+            EXPECT_EQ(sock::lastError(), sock::wsaETIMEDOUT);
+            waited = std::chrono::steady_clock::now() - before;
+            ++timeouts;
+        }
+        clients.push_back(client);
+    }
+    sock::setConnectTimeout(21000);
+    EXPECT_EQ(timeouts, 1);
+    EXPECT_GE(waited, 280ms);
+    EXPECT_LT(waited, 2s);
+    for (sock::Socket client : clients) sock::closesocket(client);
+    sock::closesocket(listener.socket);
 }
 
 TEST_F(Sock, ClosingWakesAThreadBlockedInAccept) {
