@@ -117,7 +117,15 @@ public:
         if (!ended_.load()) {
             if (auto script = takeModalScript()) {
                 Window window(*this);
-                (*script)(window);
+                try {
+                    (*script)(window);
+                } catch (...) {
+                    // A script that throws still closes the window, so its
+                    // workers end and the exception reaches the test instead
+                    // of a destructor that waits for them for ever.
+                    destroySequence();
+                    throw;
+                }
             }
             if (!ended_.load()) endDialog(idCancel);
         }
