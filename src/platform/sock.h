@@ -47,10 +47,10 @@ int startup();
 void cleanup();
 
 Socket tcpSocket();
-int setReuseAddr(Socket s);                       // SO_REUSEADDR, one byte of 1
+int setReuseAddr(Socket s);                         // SO_REUSEADDR, one byte of 1
 int setReceiveTimeout(Socket s, int milliseconds);  // SO_RCVTIMEO
-int setNoDelay(Socket s);                         // TCP_NODELAY
-int setNonBlocking(Socket s, bool nonBlocking);   // ioctlsocket FIONBIO
+int setNoDelay(Socket s);                           // TCP_NODELAY
+int setNonBlocking(Socket s, bool nonBlocking);     // ioctlsocket FIONBIO
 int bind(Socket s, const SockAddrIn& address);
 int listen(Socket s, int backlog);
 Socket accept(Socket s, SockAddrIn* peer);
@@ -69,9 +69,11 @@ int shutdownBoth(Socket s);
 int closesocket(Socket s);
 int lastError();
 
-std::uint16_t htons(std::uint16_t host);
-std::uint16_t ntohs(std::uint16_t net);
-std::uint32_t htonl(std::uint32_t host);
+// Parenthesised, so that the C library's byte-order macros (where a file
+// includes them too) leave these names alone.
+std::uint16_t(htons)(std::uint16_t host);
+std::uint16_t(ntohs)(std::uint16_t net);
+std::uint32_t(htonl)(std::uint32_t host);
 // Dotted-decimal text of an address in network byte order.
 std::string inetNtoa(std::uint32_t netAddress);
 // Parses dotted-decimal text; false when it is not an IPv4 address.

@@ -127,7 +127,9 @@ int CMonitorDlg::ReadSettingsFile(std::string path) {
                     inputControls[change.index].nameEdit.setText(change.text);
                     break;
                 case T::OutputName:
-                    outputControls[change.index].nameEdit.setText(change.text);
+                    if constexpr (variant::outputCount > 0) {
+                        outputControls[change.index].nameEdit.setText(change.text);
+                    }
                     break;
                 case T::LoggingCheck:
                     loggingCheck.setChecked(change.on);
