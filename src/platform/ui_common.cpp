@@ -48,7 +48,15 @@ void Control::show(bool visible) const {
     onWindow(dialog_, [&] { dialog_->backend()->show(id_, visible); });
 }
 void Control::invalidate() const {
-    onWindow(dialog_, [&] { dialog_->backend()->invalidate(id_); });
+    if (dialog_ == nullptr) return;
+    // A repaint request never needs an answer: a worker hands it over and
+    // goes on, and the colour is decided when the control repaints.
+    if (dialog_->IsWindowThread()) {
+        dialog_->CallOnWindowThread([&] { dialog_->backend()->invalidate(id_); });
+    } else {
+        dialog_->PostToWindowThread(
+            [dialog = dialog_, id = id_] { dialog->backend()->invalidate(id); });
+    }
 }
 void Control::limitText(int bytes) const {
     onWindow(dialog_, [&] { dialog_->backend()->limitText(id_, bytes); });

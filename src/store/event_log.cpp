@@ -37,7 +37,7 @@ std::vector<std::int32_t> snapshotStates(const std::array<std::atomic<std::int32
 }  // namespace
 
 void CMonitorDlg::AppendEventLog(const char* peerAddress) {
-    if (!loggingCheck.isChecked()) return;
+    if (loggingOn.load() == 0) return;
 
     std::unique_lock lock(eventLogMutex);
     const std::string path = currentLogPath();
@@ -68,6 +68,10 @@ void CMonitorDlg::AppendEventLog(const char* peerAddress) {
         written = file->write(line);
     }
     if (!file->close() || !written) traceLine(this, "log write error: %s\r\n", path.c_str());
+}
+
+void CMonitorDlg::OnLoggingClicked() {
+    loggingOn.store(loggingCheck.isChecked() ? 1 : 0);
 }
 
 void CMonitorDlg::OnBrowseLogFile() {

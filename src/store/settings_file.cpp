@@ -133,6 +133,7 @@ int CMonitorDlg::ReadSettingsFile(std::string path) {
                     break;
                 case T::LoggingCheck:
                     loggingCheck.setChecked(change.on);
+                    loggingOn.store(change.on ? 1 : 0);
                     break;
                 case T::ServerStart:
                     result = 1;

@@ -80,6 +80,7 @@ bool CMonitorDlg::OnCommand(ui::Notification notification, int controlId) {
         {N::Clicked, ids::saveSettingsButton, &D::OnSaveSettings},
         {N::Clicked, ids::titleBarButton, &D::OnChangeTitleBar},
         {N::Clicked, ids::browseLogButton, &D::OnBrowseLogFile},
+        {N::Clicked, ids::loggingCheck, &D::OnLoggingClicked},
         {N::SelChange, ids::adapterCombo, &D::OnAdapterSelected},
     };
     static constexpr Route<D> kelvane[] = {

@@ -166,6 +166,10 @@ public:
     // one append alone reads and clears namesChanged. The window thread never
     // takes it, so an append may wait for the window while holding it.
     std::mutex eventLogMutex;
+    // The logging check box as connection threads read it for every frame,
+    // without a trip to the window thread; kept by the window thread.
+    std::atomic<std::int32_t> loggingOn{0};
+    void OnLoggingClicked();
 
 private:
     void OnOutputButton1() { toggleDigitalOut(0); }
