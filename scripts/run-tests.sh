@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what the suite needs, builds, and runs every test: the programs'
-# own suite, the same suite under ThreadSanitizer and AddressSanitizer, short
-# fuzzing runs, and the Windows cross build. Run as root from the clone.
+# own suite (unit, integration and end-to-end), the same suite under
+# ThreadSanitizer and under AddressSanitizer with UndefinedBehaviorSanitizer,
+# short fuzzing runs, and the Windows programs cross-built and smoke-tested
+# under Wine. Run as root from the clone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,14 +15,35 @@ command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
 step() { printf '\n==== %s ====\n' "$*"; }
 
-step "build"
-cmake -S . -B build "${launcher[@]}" >/dev/null
-cmake --build build -j"$jobs"
-step "tests"
-ctest --test-dir build --output-on-failure
+# Builds one configuration and runs its whole suite.
+build_and_test() {
+  local folder=$1
+  shift
+  cmake -S . -B "$folder" "${launcher[@]}" "$@" >/dev/null
+  cmake --build "$folder" -j"$jobs"
+  ctest --test-dir "$folder" --output-on-failure
+}
 
-step "ThreadSanitizer build and tests"
-cmake -S . -B build-tsan -DMONITOR_SANITIZER=thread "${launcher[@]}" >/dev/null
-cmake --build build-tsan -j"$jobs"
+step "build and tests"
+build_and_test build
+
+step "ThreadSanitizer"
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-  ctest --test-dir build-tsan --output-on-failure
+  build_and_test build-tsan -DMONITOR_SANITIZER=thread
+
+step "AddressSanitizer and UndefinedBehaviorSanitizer"
+ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1" \
+  build_and_test build-asan -DMONITOR_SANITIZER=address
+
+step "fuzzing"
+./scripts/fuzz-short.sh
+
+step "Windows cross build and Wine smoke test"
+cmake -S . -B build-win --toolchain cmake/mingw-w64.cmake "${launcher[@]}" >/dev/null
+cmake --build build-win -j"$jobs"
+if x86_64-w64-mingw32-objdump -p build-win/bin/Kelvane.exe build-win/bin/Sorrel.exe |
+    grep 'DLL Name' | grep -viE 'kernel32|user32|gdi32|comdlg32|comctl32|ws2_32|iphlpapi|version|msvcrt|advapi32|shell32'; then
+  echo "a Windows program loads a DLL that Windows does not ship"
+  exit 1
+fi
+tests/wine/wine_smoke.sh build-win/bin build/bin/device_sim
