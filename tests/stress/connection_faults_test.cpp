@@ -60,7 +60,14 @@ TEST_F(ConnectionFaults, ASilentDeviceNeitherDelaysAStopNorTheClose) {
 
             const auto before = std::chrono::steady_clock::now();
             w.click(ids::serverButton);
-            EXPECT_LT(std::chrono::steady_clock::now() - before, stress::stretched(20ms));
+            const auto stopTook = std::chrono::steady_clock::now() - before;
+            // A few milliseconds; the margin is for a machine busy elsewhere.
+            EXPECT_LT(stopTook, stress::stretched(50ms));
+            stress::reportFigures(
+                "stop with a silent device",
+                std::to_string(
+                    std::chrono::duration_cast<std::chrono::microseconds>(stopTook).count()) +
+                    " us");
             for (const PortSlot& slot : dlg.portSlots) EXPECT_EQ(slot.state.load(), Idle);
             EXPECT_TRUE(silent.closedByPeer(stress::stretched(100ms)));
             EXPECT_TRUE(eventually([&] { return threadCount() == listening - 1; }));

@@ -82,6 +82,7 @@ StreamFigures& StreamFigures::operator+=(const StreamFigures& other) {
     wrongReplies += other.wrongReplies;
     unanswered += other.unanswered;
     connections += other.connections;
+    outputFrames += other.outputFrames;
     return *this;
 }
 
@@ -89,6 +90,7 @@ std::string StreamFigures::summary() const {
     std::ostringstream out;
     out << framesSent << " frames sent, " << rightReplies << " right replies, " << wrongReplies
         << " wrong, " << unanswered << " unanswered, " << connections << " connections";
+    if (outputFrames > 0) out << ", " << outputFrames << " output frames received";
     return out.str();
 }
 
@@ -122,7 +124,7 @@ void StreamingDevice::serveConnection(nettest::Device& device) {
         const Exchange exchange = exchangeNumber(next_++);
         device.send(exchange.frame);
         ++figures_.framesSent;
-        const Bytes reply = device.receive(2, replyLimit);
+        const Bytes reply = receiveReply(device);
         if (reply.size() == 2) {
             ++(exchange.answeredBy(reply) ? figures_.rightReplies : figures_.wrongReplies);
             continue;
@@ -151,6 +153,25 @@ std::optional<Bytes> sendThenReset(int port, const Bytes& frame, std::size_t rep
     if (replyBytes > 0) reply = nettest::receiveFrom(s, replyBytes, 2000ms);
     sock::closeWithReset(s);
     return reply;
+}
+
+Bytes StreamingDevice::receiveReply(nettest::Device& device) {
+    for (;;) {
+        Bytes reply = device.receive(1, replyLimit);
+        if (reply.empty()) return reply;
+        if (reply[0] != 0xFA) {
+            const Bytes rest = device.receive(1, replyLimit);
+            reply.insert(reply.end(), rest.begin(), rest.end());
+            return reply;
+        }
+        // No reply starts with FA: an output frame came first, with the
+        // three outputs' states behind its marker.
+        const Bytes output = device.receive(2, replyLimit);
+        if (output.size() != 2 || output[0] != 0xF0 || (output[1] & ~kelvaneSignals) != 0) {
+            return {0xFA};
+        }
+        ++figures_.outputFrames;
+    }
 }
 
 void reportFigures(const std::string& what, const std::string& figures) {

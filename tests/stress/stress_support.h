@@ -44,6 +44,8 @@ struct StreamFigures {
     // Frames whose connection stayed open without a reply.
     std::int64_t unanswered = 0;
     std::int64_t connections = 0;
+    // Kelvane's output frames that reached the device between its replies.
+    std::int64_t outputFrames = 0;
     StreamFigures& operator+=(const StreamFigures& other);
     std::string summary() const;
 };
@@ -65,6 +67,7 @@ public:
 private:
     void run();
     void serveConnection(nettest::Device& device);
+    nettest::Bytes receiveReply(nettest::Device& device);
 
     const int port_;
     std::uint32_t next_;
