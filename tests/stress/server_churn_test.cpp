@@ -96,4 +96,49 @@ TEST_F(ServerChurn, DevicesStreamOnFourPortsWhileTheServerStopsAndStartsFiftyTim
     EXPECT_EQ(stress::descriptorCount(), baseDescriptors);
 }
 
+TEST_F(ServerChurn, SettingsLoadedWhileDevicesStreamRestartTheServerEachTime) {
+    constexpr int devicesPerPort = 4;
+    const int loads = stress::scaled(20);
+    const std::array<int, 4> ports{freePort(), freePort(), freePort(), freePort()};
+    std::string settings;
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        const std::string key = i == 0 ? "#$PORT=" : "#$PORT" + std::to_string(i + 1) + "=";
+        settings += key + str(ports[i]) + "\r\n";
+    }
+    settings += "#$LOGGING=ON\r\n#$SERVER=START\r\n#$LOGFILENAME=" + pathOf("load.csv") + "\r\n";
+    writeFile("running.set", settings);
+    const int baseThreads = threadCount();
+    stress::StreamFigures total;
+
+    runMonitor([&](Window& w, CMonitorDlg& dlg) {
+        std::vector<std::unique_ptr<stress::StreamingDevice>> devices;
+        for (int load = 0; load < loads; ++load) {
+            ui::headless::queueFileDialogAnswer(pathOf("running.set"));
+            w.click(ids::loadSettingsButton);
+            ASSERT_TRUE(looksRunning(w)) << "after load " << load;
+            for (const PortSlot& slot : dlg.portSlots) ASSERT_EQ(slot.state.load(), Listening);
+            if (devices.empty()) {
+                for (int d = 0; d < devicesPerPort * 4; ++d) {
+                    devices.push_back(std::make_unique<stress::StreamingDevice>(
+                        ports[static_cast<std::size_t>(d % 4)], static_cast<std::uint32_t>(d)));
+                }
+            }
+            std::this_thread::sleep_for(100ms);
+        }
+        for (auto& device : devices) {
+            device->stop();
+            total += device->figures();
+        }
+        EXPECT_TRUE(looksRunning(w));
+        w.click(ids::serverButton);
+    });
+
+    stress::reportFigures("settings loads under streams", total.summary());
+    EXPECT_EQ(total.wrongReplies, 0);
+    EXPECT_EQ(total.unanswered, 0);
+    EXPECT_GT(total.rightReplies, 0);
+    EXPECT_TRUE(ui::headless::messageBoxes().empty());
+    EXPECT_EQ(threadCount(), baseThreads);
+}
+
 }  // namespace
