@@ -21,7 +21,7 @@ struct Connection {
 
 void applyFrame(Connection& c, const frames::Frame& frame) {
     const frames::FrameEffect effect = frames::kelvaneEffect(frame, inputBits(c.dlg));
-    applyInputUpdate(c.dlg, c.run, effect.update);
+    applyInputUpdate(c.dlg, effect.update);
     sock::send(c.socket, reinterpret_cast<const char*>(effect.reply.data()), 2);
 
     const auto lead = frames::kelvaneLeadBytes(frame);

@@ -26,7 +26,7 @@ void applyFrame(Connection& c, const frames::Frame& frame) {
     traceFrame(c, frame);
     const auto effect = frames::sorrelEffect(frame, inputBits(c.dlg));
     if (!effect) return;
-    applyInputUpdate(c.dlg, c.run, effect->update);
+    applyInputUpdate(c.dlg, effect->update);
     c.dlg.AppendEventLog(c.peerText.c_str());
     showPeerLabel(c.dlg, c.run.slot, connectedFromText(c.peerText), &c.run);
     traceLine(&c.dlg, "--to:%s   Send : %02x %02x\r\n", c.peerText.c_str(), effect->reply[0],

@@ -40,7 +40,7 @@ void onWindowWhileRunning(CMonitorDlg& dlg, const ListenerRun& run,
 
 // The input states as bits (bit k-1 for input k), and a frame's update.
 std::uint8_t inputBits(const CMonitorDlg& dlg);
-void applyInputUpdate(CMonitorDlg& dlg, const ListenerRun& run, frames::InputUpdate update);
+void applyInputUpdate(CMonitorDlg& dlg, frames::InputUpdate update);
 
 // Peer labels: a connection thread writes only when the text changes (run
 // given), the window thread always (run null).

@@ -34,16 +34,15 @@ std::uint8_t inputBits(const CMonitorDlg& dlg) {
     return static_cast<std::uint8_t>(bits);
 }
 
-void applyInputUpdate(CMonitorDlg& dlg, const ListenerRun& run, frames::InputUpdate update) {
+void applyInputUpdate(CMonitorDlg& dlg, frames::InputUpdate update) {
     for (std::size_t k = 0; k < dlg.inputOn.size(); ++k) {
         if ((update.written >> k & 1u) != 0) dlg.inputOn[k].store(update.values >> k & 1);
     }
-    if (update.written == 0) return;
-    onWindowWhileRunning(dlg, run, [&] {
-        for (std::size_t k = 0; k < dlg.inputControls.size(); ++k) {
-            if ((update.written >> k & 1u) != 0) dlg.inputControls[k].lamp.invalidate();
-        }
-    });
+    // A repaint request is harmless whoever owns the window by now, and it
+    // is handed over without waiting: a frame costs no trip to the window.
+    for (std::size_t k = 0; k < dlg.inputControls.size(); ++k) {
+        if ((update.written >> k & 1u) != 0) dlg.inputControls[k].lamp.invalidate();
+    }
 }
 
 void showPeerLabel(CMonitorDlg& dlg, int slot, const std::string& text, const ListenerRun* run) {

@@ -9,10 +9,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ui {
 
@@ -282,12 +284,19 @@ protected:
     }
 
 private:
+    friend class Control;
     friend class detail::WindowBackend;
+    // A repaint request from a worker: at most one per control waits for
+    // the window thread, however fast the requests come.
+    void invalidateFromWorker(int id);
+
     const DialogLayout& layout_;
     Dialog* owner_;
     std::unique_ptr<detail::WindowBackend> backend_;
     std::unique_ptr<detail::CallGate> gate_;
     std::unique_ptr<detail::WorkerSet> workers_;
+    std::mutex pendingRepaintsMutex_;
+    std::vector<int> pendingRepaints_;
 };
 
 // The application's name as message boxes show it in their caption (UTF-8).

@@ -1,5 +1,6 @@
 // Backend-independent part of the dialog framework: the dialog base class,
 // control handles, the call gate between threads and the worker set.
+#include <algorithm>
 #include <atomic>
 #include <utility>
 
@@ -49,13 +50,10 @@ void Control::show(bool visible) const {
 }
 void Control::invalidate() const {
     if (dialog_ == nullptr) return;
-    // A repaint request never needs an answer: a worker hands it over and
-    // goes on, and the colour is decided when the control repaints.
     if (dialog_->IsWindowThread()) {
         dialog_->CallOnWindowThread([&] { dialog_->backend()->invalidate(id_); });
     } else {
-        dialog_->PostToWindowThread(
-            [dialog = dialog_, id = id_] { dialog->backend()->invalidate(id); });
+        dialog_->invalidateFromWorker(id_);
     }
 }
 void Control::limitText(int bytes) const {
@@ -99,6 +97,10 @@ Dialog::~Dialog() {
 int Dialog::DoModal() {
     backend_ = detail::createBackend(*this);
     gate_ = std::make_unique<detail::CallGate>(*backend_);
+    {
+        std::lock_guard lock(pendingRepaintsMutex_);
+        pendingRepaints_.clear();
+    }
     const int code = backend_->runModal();
     workers_->joinAll();
     backend_.reset();
@@ -152,6 +154,26 @@ bool Dialog::StartWorker(std::function<void()> body) {
 bool Dialog::CallOnWindowThread(const std::function<void()>& fn) {
     if (!backend_ || !gate_) return false;
     return gate_->call(fn);
+}
+
+void Dialog::invalidateFromWorker(int id) {
+    {
+        std::lock_guard lock(pendingRepaintsMutex_);
+        if (std::find(pendingRepaints_.begin(), pendingRepaints_.end(), id) !=
+            pendingRepaints_.end()) {
+            return;
+        }
+        pendingRepaints_.push_back(id);
+    }
+    // The worker hands the request over and goes on; the colour is decided
+    // when the control repaints.
+    PostToWindowThread([this, id] {
+        {
+            std::lock_guard lock(pendingRepaintsMutex_);
+            std::erase(pendingRepaints_, id);
+        }
+        backend_->invalidate(id);
+    });
 }
 
 void Dialog::PostToWindowThread(std::function<void()> fn) {

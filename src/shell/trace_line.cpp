@@ -3,6 +3,7 @@
 // worker that traces never waits on a window thread that waits on it.
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 #include "window/monitor_dlg.h"
 
@@ -10,6 +11,22 @@ namespace {
 constexpr std::size_t traceLineBytes = 256;
 // The box is never shown; keep it from growing without bound.
 constexpr std::size_t traceBoxBytes = 32 * 1024;
+
+void flushTrace(CMonitorDlg& dlg) {
+    std::string text;
+    {
+        std::lock_guard lock(dlg.traceMutex);
+        text.swap(dlg.pendingTrace);
+        dlg.traceFlushQueued = false;
+    }
+    if (dlg.traceBytes + text.size() > traceBoxBytes) {
+        dlg.traceEdit.setText("");
+        dlg.traceBytes = 0;
+    }
+    dlg.traceEdit.replaceSel(text);
+    dlg.traceBytes += text.size();
+}
+
 }  // namespace
 
 void traceLine(CMonitorDlg* dlg, const char* format, ...) {
@@ -22,13 +39,18 @@ void traceLine(CMonitorDlg* dlg, const char* format, ...) {
         va_start(args, format);
         std::vsnprintf(line, sizeof line, format, args);
         va_end(args);
-        dlg->PostToWindowThread([dlg, text = std::string(line)] {
-            if (dlg->traceBytes + text.size() > traceBoxBytes) {
-                dlg->traceEdit.setText("");
-                dlg->traceBytes = 0;
+        bool flushQueued = false;
+        {
+            std::lock_guard lock(dlg->traceMutex);
+            if (dlg->pendingTrace.size() + std::strlen(line) > traceBoxBytes) {
+                dlg->pendingTrace.clear();
             }
-            dlg->traceEdit.replaceSel(text);
-            dlg->traceBytes += text.size();
-        });
+            dlg->pendingTrace += line;
+            flushQueued = dlg->traceFlushQueued;
+            dlg->traceFlushQueued = true;
+        }
+        // However fast workers trace, one hand-over at a time waits for the
+        // window thread; it takes every line gathered until it runs.
+        if (!flushQueued) dlg->PostToWindowThread([dlg] { flushTrace(*dlg); });
     }
 }

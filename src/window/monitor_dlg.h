@@ -134,6 +134,11 @@ public:
 
     // Bytes in the hidden trace box; used on the window thread only.
     std::size_t traceBytes = 0;
+    // Trace text waiting for the window thread, and whether a hand-over of
+    // it is already queued.
+    std::mutex traceMutex;
+    std::string pendingTrace;
+    bool traceFlushQueued = false;
 
     // ---- Network service state (net/) ----
     // One listener's run on a port: its listening socket and the connections
