@@ -17,11 +17,19 @@ std::u16string cp932ToUtf16(std::string_view cp932);
 std::string utf16ToCp932(std::u16string_view utf16);
 
 // A CP932 literal from a UTF-8 source literal (messages, captions, keys).
-inline std::string jp(std::string_view utf8) { return utf8ToCp932(utf8); }
+inline std::string jp(std::string_view utf8) {
+    return utf8ToCp932(utf8);
+}
 
 // True for a byte that starts a double-byte CP932 character.
 constexpr bool isLeadByte(unsigned char byte) {
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+// True for a byte that may follow a lead byte as the second half of a
+// double-byte CP932 character.
+constexpr bool isTrailByte(unsigned char byte) {
+    return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0x80 && byte <= 0xFC);
 }
 
 // The longest prefix of at most maxBytes bytes that does not end in the

@@ -23,9 +23,7 @@ using SkipRule = std::size_t (*)(std::string_view input);
 std::size_t skipCp932(std::string_view input) {
     const auto lead = static_cast<unsigned char>(input[0]);
     if (!isLeadByte(lead) || input.size() < 2) return 1;
-    const auto trail = static_cast<unsigned char>(input[1]);
-    const bool validTrail = (trail >= 0x40 && trail <= 0x7E) || (trail >= 0x80 && trail <= 0xFC);
-    return validTrail ? 2 : 1;
+    return isTrailByte(static_cast<unsigned char>(input[1])) ? 2 : 1;
 }
 
 std::size_t skipUtf8(std::string_view input) {
@@ -138,17 +136,6 @@ std::u16string cp932ToUtf16(std::string_view cp932) {
 
 std::string utf16ToCp932(std::u16string_view utf16) {
     return convert(cp932Name, utf16Name, toUtf16Bytes(utf16), skipUtf16, "?");
-}
-
-std::size_t boundaryBefore(std::string_view cp932, std::size_t maxBytes) {
-    std::size_t end = 0;
-    while (end < cp932.size()) {
-        const std::size_t width = isLeadByte(static_cast<unsigned char>(cp932[end])) ? 2 : 1;
-        // A lead byte whose trail byte is missing is no whole character either.
-        if (end + width > maxBytes || end + width > cp932.size()) break;
-        end += width;
-    }
-    return end;
 }
 
 }  // namespace text

@@ -24,10 +24,6 @@ bool isLowSurrogate(char16_t unit) {
     return unit >= 0xDC00 && unit <= 0xDFFF;
 }
 
-bool isTrailByte(unsigned char byte) {
-    return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0x80 && byte <= 0xFC);
-}
-
 int narrowLength(std::string_view text) {
     return static_cast<int>(text.size());
 }
@@ -134,17 +130,6 @@ std::string cp932ToUtf8(std::string_view cp932Text) {
 
 std::string utf8ToCp932(std::string_view utf8) {
     return utf16ToCp932(utf8ToUtf16(utf8));
-}
-
-std::size_t boundaryBefore(std::string_view cp932Text, std::size_t maxBytes) {
-    std::size_t end = 0;
-    while (end < cp932Text.size()) {
-        const std::size_t width = isLeadByte(static_cast<unsigned char>(cp932Text[end])) ? 2 : 1;
-        // A lead byte whose trail byte is missing is no whole character either.
-        if (end + width > maxBytes || end + width > cp932Text.size()) break;
-        end += width;
-    }
-    return end;
 }
 
 }  // namespace text
