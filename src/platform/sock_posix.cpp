@@ -1,6 +1,5 @@
 // The socket layer over POSIX sockets, giving the Winsock behaviour the
 // program relies on.
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -13,8 +12,6 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
-#include <cstdio>
-#include <cstring>
 
 #include "platform/sock.h"
 
@@ -357,33 +354,6 @@ int closesocket(Socket s) {
 
 int lastError() {
     return t_lastError;
-}
-
-// The C library may define the byte-order calls as macros; the parentheses
-// keep them from expanding in these definitions.
-std::uint16_t(htons)(std::uint16_t host) {
-    return ::htons(host);
-}
-std::uint16_t(ntohs)(std::uint16_t net) {
-    return ::ntohs(net);
-}
-std::uint32_t(htonl)(std::uint32_t host) {
-    return ::htonl(host);
-}
-
-std::string inetNtoa(std::uint32_t netAddress) {
-    unsigned char octets[4];
-    std::memcpy(octets, &netAddress, sizeof octets);
-    char text[16];
-    std::snprintf(text, sizeof text, "%u.%u.%u.%u", octets[0], octets[1], octets[2], octets[3]);
-    return text;
-}
-
-bool inetPton(const std::string& text, std::uint32_t* netAddress) {
-    in_addr parsed{};
-    if (::inet_pton(AF_INET, text.c_str(), &parsed) != 1) return false;
-    if (netAddress != nullptr) *netAddress = parsed.s_addr;
-    return true;
 }
 
 }  // namespace sock

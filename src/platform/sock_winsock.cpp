@@ -3,10 +3,6 @@
 #include "platform/sock.h"
 
 #include <winsock2.h>
-#include <ws2tcpip.h>
-
-#include <cstdio>
-#include <cstring>
 
 namespace sock {
 namespace {
@@ -125,31 +121,6 @@ int closesocket(Socket s) {
 
 int lastError() {
     return ::WSAGetLastError();
-}
-
-std::uint16_t htons(std::uint16_t host) {
-    return ::htons(host);
-}
-std::uint16_t ntohs(std::uint16_t net) {
-    return ::ntohs(net);
-}
-std::uint32_t htonl(std::uint32_t host) {
-    return ::htonl(host);
-}
-
-std::string inetNtoa(std::uint32_t netAddress) {
-    unsigned char octets[4];
-    std::memcpy(octets, &netAddress, sizeof octets);
-    char text[16];
-    std::snprintf(text, sizeof text, "%u.%u.%u.%u", octets[0], octets[1], octets[2], octets[3]);
-    return text;
-}
-
-bool inetPton(const std::string& text, std::uint32_t* netAddress) {
-    in_addr parsed{};
-    if (::inet_pton(AF_INET, text.c_str(), &parsed) != 1) return false;
-    if (netAddress != nullptr) *netAddress = parsed.s_addr;
-    return true;
 }
 
 }  // namespace sock
