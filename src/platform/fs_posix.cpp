@@ -6,11 +6,12 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "platform/fs.h"
+#include "platform/fs_native.h"
+#include "platform/fs_text_file.h"
 #include "platform/text.h"
 #include "version.h"
 
@@ -19,9 +20,6 @@ namespace fs {
 const char pathSeparator[] = "/";
 
 namespace {
-
-std::mutex overrideMutex;
-std::string overriddenModulePath;
 
 std::string readOwnExecutablePath() {
     std::vector<char> buffer(256);
@@ -44,57 +42,12 @@ int moveAboveStandardStreams(int fd) {
     return moved;
 }
 
-class PosixTextFile final : public TextFile {
+class PosixTextFile final : public detail::BufferedTextFile {
 public:
-    PosixTextFile(int fd, bool writable) : fd_(fd), writable_(writable) {}
+    PosixTextFile(int fd, bool writable) : BufferedTextFile(writable), fd_(fd) {}
     PosixTextFile(const PosixTextFile&) = delete;
     PosixTextFile& operator=(const PosixTextFile&) = delete;
     ~PosixTextFile() override { close(); }
-
-    std::optional<std::string> readLine() override {
-        if (fd_ < 0 || writable_) {
-            failed_ = true;
-            return std::nullopt;
-        }
-        std::string line;
-        bool any = false;
-        for (;;) {
-            if (readPos_ == readEnd_ && !fill()) break;
-            any = true;
-            const char c = buffer_[readPos_++];
-            if (c == '\n') {
-                if (!line.empty() && line.back() == '\r') line.pop_back();
-                return line;
-            }
-            line.push_back(c);
-        }
-        if (!any) return std::nullopt;
-        return line;
-    }
-
-    bool write(std::string_view text) override {
-        if (fd_ < 0 || !writable_) {
-            failed_ = true;
-            return false;
-        }
-        std::string translated;
-        translated.reserve(text.size() + text.size() / 16 + 2);
-        for (const char c : text) {
-            if (c == '\n') translated.push_back('\r');
-            translated.push_back(c);
-        }
-        std::string_view rest = translated;
-        while (!rest.empty()) {
-            const ssize_t written = ::write(fd_, rest.data(), rest.size());
-            if (written < 0 && errno == EINTR) continue;
-            if (written <= 0) {
-                failed_ = true;
-                return false;
-            }
-            rest.remove_prefix(static_cast<std::size_t>(written));
-        }
-        return true;
-    }
 
     std::int64_t size() override {
         struct stat status {};
@@ -102,35 +55,36 @@ public:
         return static_cast<std::int64_t>(status.st_size);
     }
 
-    bool failed() const override { return failed_; }
-
     bool close() override {
-        if (fd_ < 0) return !failed_;
+        if (fd_ < 0) return !failed();
         // Closing the descriptor also gives up the lock.
-        if (::close(fd_) != 0 && errno != EINTR) failed_ = true;
+        if (::close(fd_) != 0 && errno != EINTR) markFailed();
         fd_ = -1;
-        return !failed_;
+        return !failed();
     }
 
 private:
-    bool fill() {
+    bool isOpen() const override { return fd_ >= 0; }
+
+    std::optional<std::size_t> readSome(char* buffer, std::size_t capacity) override {
         for (;;) {
-            const ssize_t got = ::read(fd_, buffer_, sizeof buffer_);
+            const ssize_t got = ::read(fd_, buffer, capacity);
             if (got < 0 && errno == EINTR) continue;
-            if (got < 0) failed_ = true;
-            if (got <= 0) return false;
-            readPos_ = 0;
-            readEnd_ = static_cast<std::size_t>(got);
-            return true;
+            if (got < 0) return std::nullopt;
+            return static_cast<std::size_t>(got);
+        }
+    }
+
+    std::size_t writeSome(std::string_view data) override {
+        for (;;) {
+            const ssize_t written = ::write(fd_, data.data(), data.size());
+            if (written < 0 && errno == EINTR) continue;
+            if (written <= 0) return 0;
+            return static_cast<std::size_t>(written);
         }
     }
 
     int fd_;
-    bool writable_;
-    bool failed_ = false;
-    char buffer_[4096];
-    std::size_t readPos_ = 0;
-    std::size_t readEnd_ = 0;
 };
 
 int openFlags(OpenMode mode) {
@@ -150,17 +104,8 @@ int openFlags(OpenMode mode) {
 
 }  // namespace
 
-std::string modulePath() {
-    {
-        std::lock_guard lock(overrideMutex);
-        if (!overriddenModulePath.empty()) return overriddenModulePath;
-    }
+std::string detail::ownModulePath() {
     return text::utf8ToCp932(readOwnExecutablePath());
-}
-
-void overrideModulePathForTesting(std::string_view cp932Path) {
-    std::lock_guard lock(overrideMutex);
-    overriddenModulePath = cp932Path;
 }
 
 std::string removeFileSpec(std::string_view path) {
@@ -168,14 +113,6 @@ std::string removeFileSpec(std::string_view path) {
     if (last == std::string_view::npos) return std::string();
     if (last == 0) return std::string(pathSeparator);
     return std::string(path.substr(0, last));
-}
-
-std::string moduleFolder(std::size_t maxBytes) {
-    std::string folder = removeFileSpec(modulePath());
-    // A cut folder would name another place; an empty one makes every joined
-    // path fail visibly instead.
-    if (folder.size() > maxBytes) return std::string();
-    return folder;
 }
 
 std::optional<FileVersion> readFileVersion(std::string_view cp932Path) {

@@ -4,11 +4,12 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "platform/fs.h"
+#include "platform/fs_native.h"
+#include "platform/fs_text_file.h"
 #include "platform/text.h"
 #include "platform/win_path.h"
 
@@ -18,15 +19,55 @@ const char pathSeparator[] = "\\";
 
 namespace {
 
-std::mutex overrideMutex;
-std::string overriddenModulePath;
-
 std::wstring widePath(std::string_view cp932Path) {
     const std::u16string units = text::cp932ToUtf16(cp932Path);
     return std::wstring(units.begin(), units.end());
 }
 
-std::string ownModulePath() {
+class WindowsTextFile final : public detail::BufferedTextFile {
+public:
+    WindowsTextFile(HANDLE handle, bool writable) : BufferedTextFile(writable), handle_(handle) {}
+    WindowsTextFile(const WindowsTextFile&) = delete;
+    WindowsTextFile& operator=(const WindowsTextFile&) = delete;
+    ~WindowsTextFile() override { close(); }
+
+    std::int64_t size() override {
+        LARGE_INTEGER size{};
+        if (handle_ == INVALID_HANDLE_VALUE || !GetFileSizeEx(handle_, &size)) return -1;
+        return size.QuadPart;
+    }
+
+    bool close() override {
+        if (handle_ == INVALID_HANDLE_VALUE) return !failed();
+        if (!CloseHandle(handle_)) markFailed();
+        handle_ = INVALID_HANDLE_VALUE;
+        return !failed();
+    }
+
+private:
+    bool isOpen() const override { return handle_ != INVALID_HANDLE_VALUE; }
+
+    std::optional<std::size_t> readSome(char* buffer, std::size_t capacity) override {
+        DWORD got = 0;
+        if (!ReadFile(handle_, buffer, static_cast<DWORD>(capacity), &got, nullptr)) {
+            return std::nullopt;
+        }
+        return got;
+    }
+
+    std::size_t writeSome(std::string_view data) override {
+        DWORD written = 0;
+        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(data.size(), 1u << 20));
+        if (!WriteFile(handle_, data.data(), chunk, &written, nullptr)) return 0;
+        return written;
+    }
+
+    HANDLE handle_;
+};
+
+}  // namespace
+
+std::string detail::ownModulePath() {
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
         const DWORD length =
@@ -42,119 +83,8 @@ std::string ownModulePath() {
     }
 }
 
-class WindowsTextFile final : public TextFile {
-public:
-    WindowsTextFile(HANDLE handle, bool writable) : handle_(handle), writable_(writable) {}
-    WindowsTextFile(const WindowsTextFile&) = delete;
-    WindowsTextFile& operator=(const WindowsTextFile&) = delete;
-    ~WindowsTextFile() override { close(); }
-
-    std::optional<std::string> readLine() override {
-        if (handle_ == INVALID_HANDLE_VALUE || writable_) {
-            failed_ = true;
-            return std::nullopt;
-        }
-        std::string line;
-        bool any = false;
-        for (;;) {
-            if (readPos_ == readEnd_ && !fill()) break;
-            any = true;
-            const char c = buffer_[readPos_++];
-            if (c == '\n') {
-                if (!line.empty() && line.back() == '\r') line.pop_back();
-                return line;
-            }
-            line.push_back(c);
-        }
-        if (!any) return std::nullopt;
-        return line;
-    }
-
-    bool write(std::string_view text) override {
-        if (handle_ == INVALID_HANDLE_VALUE || !writable_) {
-            failed_ = true;
-            return false;
-        }
-        std::string translated;
-        translated.reserve(text.size() + text.size() / 16 + 2);
-        for (const char c : text) {
-            if (c == '\n') translated.push_back('\r');
-            translated.push_back(c);
-        }
-        std::string_view rest = translated;
-        while (!rest.empty()) {
-            DWORD written = 0;
-            const auto chunk = static_cast<DWORD>(std::min<std::size_t>(rest.size(), 1u << 20));
-            if (!WriteFile(handle_, rest.data(), chunk, &written, nullptr) || written == 0) {
-                failed_ = true;
-                return false;
-            }
-            rest.remove_prefix(written);
-        }
-        return true;
-    }
-
-    std::int64_t size() override {
-        LARGE_INTEGER size{};
-        if (handle_ == INVALID_HANDLE_VALUE || !GetFileSizeEx(handle_, &size)) return -1;
-        return size.QuadPart;
-    }
-
-    bool failed() const override { return failed_; }
-
-    bool close() override {
-        if (handle_ == INVALID_HANDLE_VALUE) return !failed_;
-        if (!CloseHandle(handle_)) failed_ = true;
-        handle_ = INVALID_HANDLE_VALUE;
-        return !failed_;
-    }
-
-private:
-    bool fill() {
-        DWORD got = 0;
-        if (!ReadFile(handle_, buffer_, sizeof buffer_, &got, nullptr)) {
-            failed_ = true;
-            return false;
-        }
-        if (got == 0) return false;
-        readPos_ = 0;
-        readEnd_ = got;
-        return true;
-    }
-
-    HANDLE handle_;
-    bool writable_;
-    bool failed_ = false;
-    char buffer_[4096];
-    std::size_t readPos_ = 0;
-    std::size_t readEnd_ = 0;
-};
-
-}  // namespace
-
-std::string modulePath() {
-    {
-        std::lock_guard lock(overrideMutex);
-        if (!overriddenModulePath.empty()) return overriddenModulePath;
-    }
-    return ownModulePath();
-}
-
-void overrideModulePathForTesting(std::string_view cp932Path) {
-    std::lock_guard lock(overrideMutex);
-    overriddenModulePath = cp932Path;
-}
-
 std::string removeFileSpec(std::string_view path) {
     return winpath::removeFileSpec(path);
-}
-
-std::string moduleFolder(std::size_t maxBytes) {
-    std::string folder = removeFileSpec(modulePath());
-    // A cut folder would name another place; an empty one makes every joined
-    // path fail visibly instead.
-    if (folder.size() > maxBytes) return std::string();
-    return folder;
 }
 
 std::optional<FileVersion> readFileVersion(std::string_view cp932Path) {

@@ -1,0 +1,61 @@
+#include "platform/fs_text_file.h"
+
+namespace fs::detail {
+
+std::optional<std::string> BufferedTextFile::readLine() {
+    if (!isOpen() || writable_) {
+        failed_ = true;
+        return std::nullopt;
+    }
+    std::string line;
+    bool any = false;
+    for (;;) {
+        if (readPos_ == readEnd_ && !fill()) break;
+        any = true;
+        const char c = buffer_[readPos_++];
+        if (c == '\n') {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            return line;
+        }
+        line.push_back(c);
+    }
+    if (!any) return std::nullopt;
+    return line;
+}
+
+bool BufferedTextFile::write(std::string_view text) {
+    if (!isOpen() || !writable_) {
+        failed_ = true;
+        return false;
+    }
+    std::string translated;
+    translated.reserve(text.size() + text.size() / 16 + 2);
+    for (const char c : text) {
+        if (c == '\n') translated.push_back('\r');
+        translated.push_back(c);
+    }
+    std::string_view rest = translated;
+    while (!rest.empty()) {
+        const std::size_t written = writeSome(rest);
+        if (written == 0) {
+            failed_ = true;
+            return false;
+        }
+        rest.remove_prefix(written);
+    }
+    return true;
+}
+
+bool BufferedTextFile::fill() {
+    const std::optional<std::size_t> got = readSome(buffer_, sizeof buffer_);
+    if (!got) {
+        failed_ = true;
+        return false;
+    }
+    if (*got == 0) return false;
+    readPos_ = 0;
+    readEnd_ = *got;
+    return true;
+}
+
+}  // namespace fs::detail
