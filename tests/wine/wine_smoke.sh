@@ -21,29 +21,24 @@
 # The work folder is removed after a pass unless WINE_SMOKE_KEEP is set.
 set -u
 
-readonly SKIP=77
+readonly testTag=wine-smoke
 binDir=${1:?folder of Kelvane.exe and Sorrel.exe}
 sim=${2:?device simulator}
 shotDir=${3:-}
-
-skip() {
-    echo "wine-smoke: SKIPPED: $*"
-    exit "$SKIP"
-}
+# shellcheck source=SCRIPTDIR/../support/monitor_env.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../support/monitor_env.sh"
 
 # ---------------------------------------------------------------------------
 # Step 1: a fresh network and mount namespace (this script again).
 if [[ -z "${WINE_SMOKE_IN_NAMESPACE:-}" ]]; then
     tools=(wine wineserver Xvfb xwininfo xdotool unshare nsenter ip iconv timeout)
     [[ -n "$shotDir" ]] && tools+=(import)
-    for tool in "${tools[@]}"; do
-        command -v "$tool" > /dev/null || skip "$tool is not installed"
-    done
+    require_tools "${tools[@]}"
     for exe in Kelvane.exe Sorrel.exe; do
         [[ -f "$binDir/$exe" ]] || { echo "wine-smoke: $binDir/$exe is not built"; exit 1; }
     done
     [[ -x "$sim" ]] || { echo "wine-smoke: $sim is not built"; exit 1; }
-    unshare -n -m true 2> /dev/null || skip "cannot create a network namespace (needs root)"
+    require_namespaces
     binDir=$(cd "$binDir" && pwd)
     sim=$(cd "$(dirname "$sim")" && pwd)/$(basename "$sim")
     if [[ -n "$shotDir" ]]; then
@@ -54,8 +49,7 @@ if [[ -z "${WINE_SMOKE_IN_NAMESPACE:-}" ]]; then
         "$BASH" "$0" "$binDir" "$sim" "$shotDir"
 fi
 
-mount -t sysfs sysfs /sys 2> /dev/null || skip "cannot mount sysfs in the new namespace"
-ip link set lo up || skip "cannot bring up the loopback interface"
+prepare_namespace
 
 readonly monitorAddress=198.51.100.10
 readonly deviceAddress=198.51.100.20
@@ -82,32 +76,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-pass() { echo "ok    $*"; }
-fail() {
-    echo "FAIL  $*"
-    failures=$((failures + 1))
-}
-
 # ---------------------------------------------------------------------------
-# Step 2: the devices' namespace and the veth pair; the monitor's end gets
-# interface index 2, within the interface count that adapter enumeration
-# asks for.
-unshare -n sleep 600 &
-devicePid=$!
-for _ in $(seq 100); do
-    [[ "$(readlink /proc/$devicePid/ns/net)" != "$(readlink /proc/self/ns/net)" ]] && break
-    sleep 0.02
-done
-ip link add wsm0 index 2 type veth peer name wsm1 netns "$devicePid" ||
-    skip "cannot create a veth pair"
-ip addr add "$monitorAddress/24" dev wsm0
-ip link set wsm0 up
-nsenter -t "$devicePid" -n sh -c "
-    ip link set lo up &&
-    ip addr add $deviceAddress/24 dev wsm1 &&
-    ip link set wsm1 up" || skip "cannot configure the devices' namespace"
-
-device() { timeout 120 nsenter -t "$devicePid" -n "$sim" "$@"; }
+# Step 2: the devices' namespace and the veth pair.
+make_device_namespace wsm "$monitorAddress" "$deviceAddress"
 
 # ---------------------------------------------------------------------------
 # Step 3: an X server and a Wine prefix of the test's own, with the Windows
@@ -137,15 +108,6 @@ timeout 60 wine regedit /S "$work/fonts.reg" > /dev/null 2>&1 || fail "the font 
 pass "Wine prefix ready"
 
 # ---------------------------------------------------------------------------
-listening_on() {  # port -> the listening addresses in /proc/net/tcp, dotted
-    local hexPort
-    hexPort=$(printf '%04X' "$1")
-    awk -v p="$hexPort" 'NR > 1 { split($2, a, ":"); if (a[2] == p && $4 == "0A") print a[1] }' \
-        /proc/net/tcp | while read -r hex; do
-        printf '%d.%d.%d.%d\n' "0x${hex:6:2}" "0x${hex:4:2}" "0x${hex:2:2}" "0x${hex:0:2}"
-    done
-}
-
 window_of() {  # caption -> X window id
     xwininfo -root -tree 2> /dev/null | awk -v name="\"$1\":" '$2 " " $3 == name { print $1; exit }'
 }
@@ -163,10 +125,7 @@ screenshot() {  # caption output
 # One program: its folder, start, frames, log.
 run_program() {
     local variant=$1 productName extension inputs outputs
-    case "$variant" in
-        kelvane) productName=Kelvane extension=kvx inputs=3 outputs=3 ;;
-        sorrel) productName=Sorrel extension=srx inputs=5 outputs=0 ;;
-    esac
+    variant_facts "$variant"
     local folder=$work/$variant
     mkdir -p "$folder"
     cp "$binDir/$productName.exe" "$folder/"
@@ -175,26 +134,13 @@ run_program() {
     local logFile="$folder/ログ.csv"
     local caption="$productName E2E"
 
-    printf '%s' "$winFolder\\e2e.$extension" | iconv -f UTF-8 -t CP932 > "$folder/$productName.ini"
-    local inputNames=(ポンプ Valve 扉 センサー DI5) outputNames=(ランプ Buzzer DO3)
-    {
-        printf '#$TITLEBAR=%s\n' "$caption"
-        printf '#$PORT=%s\n#$PORT2=%s\n#$PORT3=\n#$PORT4=\n' "$port1" "$port2"
-        [[ $variant == kelvane ]] && printf '#$SEND=%s\n' "$destPort"
-        for ((i = 1; i <= inputs; i++)); do printf '#$DI%d=%s\n' "$i" "${inputNames[i - 1]}"; done
-        for ((i = 1; i <= outputs; i++)); do printf '#$DO%d=%s\n' "$i" "${outputNames[i - 1]}"; done
-        printf '#$LOGGING=ON\n#$SERVER=START\n#$LOGFILENAME=%s\n' "$winFolder\\ログ.csv"
-    } | sed 's/$/\r/' | iconv -f UTF-8 -t CP932 > "$folder/e2e.$extension"
+    write_pointer "$folder/$productName.ini" "$winFolder\\e2e.$extension"
+    write_settings "$folder/e2e.$extension" "$caption" "$winFolder\\ログ.csv"
 
     (cd "$folder" && exec wine "$productName.exe") > "$folder/program.out" 2>&1 &
     local programPid=$!
     # The first start of a prefix builds Wine's font cache; allow for it.
-    for _ in $(seq 1200); do
-        [[ -n "$(listening_on $port1)" && -n "$(listening_on $port2)" ]] && break
-        kill -0 "$programPid" 2> /dev/null || break
-        sleep 0.05
-    done
-    if [[ -z "$(listening_on $port1)" || -z "$(listening_on $port2)" ]]; then
+    if ! wait_for_listeners "$programPid" 1200 "$port1" "$port2"; then
         fail "$productName.exe did not start listening on $port1 and $port2 from its saved settings"
         cat "$folder/program.out"
         wineserver -k
@@ -217,81 +163,10 @@ run_program() {
     [[ -n "$(window_of "$caption")" ]] && pass "the window's caption is \"$caption\" from the settings" ||
         fail "no window captioned \"$caption\""
 
-    # The frames of the tables, with the replies spelt out; expected log
-    # lines lose their timestamp columns.
-    local expectedLines=() states state line script=$folder/frames.txt
-    log_line() {
-        line=$1
-        shift
-        for state in "$@"; do line+=",$state"; done
-        for ((i = 0; i < outputs; i++)); do line+=",0"; done
-        expectedLines+=("$line")
-    }
-    if [[ $variant == kelvane ]]; then
-        cat > "$script" << 'EOF'
-send FA F0 05
-expect F0 05
-send FA F0 FD
-expect F0 FD
-send FC 02 02
-expect FC 07
-send FC 00 00
-expect FC 07
-send FC 00 05
-expect FC 02
-send F0 05
-send 00 FC 01 01
-expect FC 03
-send 12 FA F0 03
-expect F0 03
-splitgap 50
-sendsplit FC 04 04
-expect FC 07
-garbage 5
-send FA F0 00
-expect F0 00
-send FC FF F8
-expect FC 00
-wait
-close
-EOF
-        for states in "1 0 1" "1 0 1" "1 1 1" "1 1 1" "0 1 0" "1 1 0" "1 1 0" "1 1 1" "0 0 0" \
-            "0 0 0"; do
-            # shellcheck disable=SC2086
-            log_line "$deviceAddress" $states
-        done
-    else
-        cat > "$script" << 'EOF'
-send F0 1F
-expect F0 1F
-send FA F0 03
-expect F0 03
-send FA 12
-send FC 01 00
-expect F0 01
-send FC 06 06
-expect FC 07
-send F0 FF
-send FC FF 01
-send FC 1F E0
-expect FC 07
-splitgap 50
-sendsplit FC 18 18
-expect FC 1F
-send F0 E1
-expect F0 E1
-garbage 4
-send F0 00
-expect F0 00
-wait
-close
-EOF
-        for states in "1 1 1 1 1" "1 1 0 0 0" "1 0 0 0 0" "1 1 1 0 0" "1 1 1 0 0" "1 1 1 1 1" \
-            "1 0 0 0 0" "0 0 0 0 0"; do
-            # shellcheck disable=SC2086
-            log_line "$deviceAddress" $states
-        done
-    fi
+    # The frames of the tables; expected log lines lose their timestamp
+    # columns.
+    local expectedLines=() script=$folder/frames.txt
+    write_table_frames "$script"
     if device --connect "$monitorAddress:$port1" --bind "$deviceAddress" --variant "$variant" \
         --expect-replies --script "$script" > "$folder/frames.out" 2>&1; then
         pass "frames of the $productName tables answered as they say"
@@ -300,55 +175,9 @@ EOF
         cat "$folder/frames.out"
     fi
 
-    local manyFrames=1000 n v k
-    if device --connect "$monitorAddress:$port2" --bind "$deviceAddress" --connections 1 \
-        --frames "$manyFrames" --quiet > "$folder/load.out" 2>&1 &&
-        grep -q "replies $manyFrames, mismatches 0, missing 0" "$folder/load.out"; then
-        pass "$manyFrames frames answered on port $port2: $(grep 'round trip' "$folder/load.out")"
-    else
-        fail "$manyFrames frames in a row on port $port2"
-        cat "$folder/load.out"
-    fi
-    for ((n = 0; n < manyFrames; n++)); do
-        v=$((n % 32))
-        states=()
-        for ((k = 0; k < inputs; k++)); do states+=($(((v >> k) & 1))); done
-        log_line "$deviceAddress" "${states[@]}"
-    done
-    if [[ $variant == kelvane ]]; then
-        device --connect "$monitorAddress:$port1" --variant kelvane --expect-replies \
-            --send "FA F0 06" --quiet > "$folder/after.out" 2>&1
-        log_line "$deviceAddress" 0 1 1
-    else
-        device --connect "$monitorAddress:$port1" --variant sorrel --expect-replies \
-            --send "FA F0 06" --quiet > "$folder/after.out" 2>&1
-        log_line "$deviceAddress" 0 1 1 0 0
-    fi
-    # shellcheck disable=SC2181
-    [[ $? == 0 ]] && pass "still answering" || { fail "no answer at the end"; cat "$folder/after.out"; }
-
-    local header="日付,時刻,接続元IPアドレス"
-    for ((i = 0; i < inputs; i++)); do header+=",${inputNames[i]}"; done
-    for ((i = 0; i < outputs; i++)); do header+=",${outputNames[i]}"; done
-    if [[ ! -f "$logFile" ]]; then
-        fail "no log file $logFile"
-    else
-        local stampPattern='^[0-9]{4}/[0-9]{2}/[0-9]{2},[0-9]{2}:[0-9]{2}:[0-9]{2},' badStamps
-        {
-            printf '%s\r\n' "$header" | iconv -f UTF-8 -t CP932
-            printf '%s\r\n' "${expectedLines[@]}"
-        } > "$folder/expected.csv"
-        badStamps=$(tail -n +2 "$logFile" | LC_ALL=C grep -cvE "$stampPattern")
-        { head -n 1 "$logFile"; tail -n +2 "$logFile" | LC_ALL=C sed -E "s#$stampPattern##"; } \
-            > "$folder/actual.csv"
-        if cmp -s "$folder/expected.csv" "$folder/actual.csv" && [[ $badStamps == 0 ]]; then
-            pass "the log in a folder path through UTF-16 holds the CP932 header and all ${#expectedLines[@]} lines, CR LF"
-        else
-            fail "the log differs from what the frames must give (bad timestamps: $badStamps)"
-            diff <(LC_ALL=C cat -A "$folder/expected.csv") <(LC_ALL=C cat -A "$folder/actual.csv") |
-                head -20
-        fi
-    fi
+    send_counted_frames "$port2" 1000 "$folder/load.out"
+    send_last_frame "$port1" "$folder/after.out"
+    check_log "$logFile" "$folder" "the log in a folder path through UTF-16"
 
     [[ -n "$shotDir" ]] && screenshot "$caption" "$shotDir/$variant-wine.png"
     kill -0 "$programPid" 2> /dev/null && pass "$productName.exe still runs" ||

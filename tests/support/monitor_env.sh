@@ -1,0 +1,282 @@
+# shellcheck shell=bash
+# Helpers of the tests that run a built monitor program in a private network
+# namespace against the device simulator. Sourced, not run.
+#
+# The sourcing script sets testTag (the prefix of its messages), sim (the
+# device simulator), monitorAddress, deviceAddress, port1, port2, destPort
+# and variant, and calls variant_facts for productName, extension, inputs
+# and outputs. The helpers count failures in failures, keep the devices'
+# namespace open with devicePid, and collect the expected log lines in
+# expectedLines.
+# shellcheck disable=SC2034,SC2154 # those names are shared with the sourcing script
+
+readonly -a inputNames=(ポンプ Valve 扉 センサー DI5)
+readonly -a outputNames=(ランプ Buzzer DO3)
+
+skip() {
+    echo "$testTag: SKIPPED: $*"
+    exit 77
+}
+pass() { echo "ok    $*"; }
+fail() {
+    echo "FAIL  $*"
+    failures=$((failures + 1))
+}
+
+# require_tools TOOL...: skips the test when one of them is missing.
+require_tools() {
+    local tool
+    for tool in "$@"; do
+        command -v "$tool" > /dev/null || skip "$tool is not installed"
+    done
+}
+
+require_namespaces() {
+    unshare -n -m true 2> /dev/null || skip "cannot create a network namespace (needs root)"
+}
+
+# Inside the fresh namespace: its own sysfs, so that adapter enumeration sees
+# this namespace's interfaces, and a working loopback.
+prepare_namespace() {
+    mount -t sysfs sysfs /sys 2> /dev/null || skip "cannot mount sysfs in the new namespace"
+    ip link set lo up || skip "cannot bring up the loopback interface"
+}
+
+# variant_facts VARIANT: productName, extension, inputs and outputs of one
+# program (assigned in the caller's scope).
+variant_facts() {
+    case "$1" in
+        kelvane) productName=Kelvane extension=kvx inputs=3 outputs=3 ;;
+        sorrel) productName=Sorrel extension=srx inputs=5 outputs=0 ;;
+        *)
+            echo "$testTag: unknown variant $1"
+            exit 1
+            ;;
+    esac
+}
+
+# make_device_namespace LINK "MONITOR_ADDRESS..." "DEVICE_ADDRESS...": the
+# devices' own network namespace, held open by devicePid, joined to this one
+# by the veth pair LINK0 (here) and LINK1 (there), each end with its /24
+# addresses. LINK0 gets interface index 2 so that it lies within the
+# interface count (adapter enumeration asks for indexes 1 to N only).
+make_device_namespace() {
+    local link=$1 address setup="ip link set lo up"
+    unshare -n sleep 3600 &
+    devicePid=$!
+    for _ in $(seq 100); do
+        [[ "$(readlink /proc/$devicePid/ns/net)" != "$(readlink /proc/self/ns/net)" ]] && break
+        sleep 0.02
+    done
+    ip link add "${link}0" index 2 type veth peer name "${link}1" netns "$devicePid" ||
+        skip "cannot create a veth pair"
+    for address in $2; do ip addr add "$address/24" dev "${link}0"; done
+    ip link set "${link}0" up
+    for address in $3; do setup+=" && ip addr add $address/24 dev ${link}1"; done
+    nsenter -t "$devicePid" -n sh -c "$setup && ip link set ${link}1 up" ||
+        skip "cannot configure the devices' namespace"
+}
+
+# device ARG...: the simulator as a device on the other end of the link.
+device() { timeout 120 nsenter -t "$devicePid" -n "$sim" "$@"; }
+
+listening_on() {  # port -> the listening addresses in /proc/net/tcp, dotted
+    local hexPort
+    hexPort=$(printf '%04X' "$1")
+    awk -v p="$hexPort" 'NR > 1 { split($2, a, ":"); if (a[2] == p && $4 == "0A") print a[1] }' \
+        /proc/net/tcp | while read -r hex; do
+        printf '%d.%d.%d.%d\n' "0x${hex:6:2}" "0x${hex:4:2}" "0x${hex:2:2}" "0x${hex:0:2}"
+    done
+}
+
+all_listening() {  # port... -> true when something listens on every one
+    local port
+    for port in "$@"; do
+        [[ -n "$(listening_on "$port")" ]] || return 1
+    done
+}
+
+# wait_for_listeners PID TRIES PORT...: polls every 50 ms, TRIES times at
+# most and no longer than PID runs, until every PORT listens.
+wait_for_listeners() {
+    local pid=$1 tries=$2
+    shift 2
+    for _ in $(seq "$tries"); do
+        all_listening "$@" && return 0
+        kill -0 "$pid" 2> /dev/null || break
+        sleep 0.05
+    done
+    all_listening "$@"
+}
+
+# write_pointer FILE SETTINGS_PATH: the pointer file naming the settings
+# file the program loads at start, CP932.
+write_pointer() { printf '%s' "$2" | iconv -f UTF-8 -t CP932 > "$1"; }
+
+# write_settings FILE CAPTION LOG_PATH: a settings file saved with the server
+# running and logging on, CP932 with CR LF line ends.
+write_settings() {
+    local i
+    {
+        printf '#$TITLEBAR=%s\n' "$2"
+        printf '#$PORT=%s\n#$PORT2=%s\n#$PORT3=\n#$PORT4=\n' "$port1" "$port2"
+        [[ $variant == kelvane ]] && printf '#$SEND=%s\n' "$destPort"
+        for ((i = 1; i <= inputs; i++)); do printf '#$DI%d=%s\n' "$i" "${inputNames[i - 1]}"; done
+        for ((i = 1; i <= outputs; i++)); do printf '#$DO%d=%s\n' "$i" "${outputNames[i - 1]}"; done
+        printf '#$LOGGING=ON\n#$SERVER=START\n#$LOGFILENAME=%s\n' "$3"
+    } | sed 's/$/\r/' | iconv -f UTF-8 -t CP932 > "$1"
+}
+
+# log_line PEER STATE...: one expected log line without its timestamp
+# columns, outputs all off.
+log_line() {
+    local line=$1 state i
+    shift
+    for state in "$@"; do line+=",$state"; done
+    for ((i = 0; i < outputs; i++)); do line+=",0"; done
+    expectedLines+=("$line")
+}
+
+# write_table_frames FILE: a simulator script with every frame of the
+# program's tables and the replies spelt out (the simulator's own frame model
+# checks them a second time); the log lines they give, from deviceAddress.
+write_table_frames() {
+    local states
+    if [[ $variant == kelvane ]]; then
+        cat > "$1" << 'SCRIPT'
+send FA F0 05
+expect F0 05
+send FA F0 FD
+expect F0 FD
+send FC 02 02
+expect FC 07
+send FC 00 00
+expect FC 07
+send FC 00 05
+expect FC 02
+# F0 05 is no frame in Kelvane; its bytes stay in the window
+send F0 05
+send 00 FC 01 01
+expect FC 03
+send 12 FA F0 03
+expect F0 03
+splitgap 50
+sendsplit FC 04 04
+expect FC 07
+garbage 5
+send FA F0 00
+expect F0 00
+# a mask of high bits only changes nothing
+send FC FF F8
+expect FC 00
+wait
+close
+SCRIPT
+        for states in "1 0 1" "1 0 1" "1 1 1" "1 1 1" "0 1 0" "1 1 0" "1 1 0" "1 1 1" "0 0 0" \
+            "0 0 0"; do
+            # shellcheck disable=SC2086
+            log_line "$deviceAddress" $states
+        done
+    else
+        cat > "$1" << 'SCRIPT'
+send F0 1F
+expect F0 1F
+send FA F0 03
+expect F0 03
+# FA and the byte after it are dropped
+send FA 12
+send FC 01 00
+expect F0 01
+send FC 06 06
+expect FC 07
+# FF stands for nothing received: no reply
+send F0 FF
+send FC FF 01
+# a mask of high bits only changes nothing and is answered FC s
+send FC 1F E0
+expect FC 07
+splitgap 50
+sendsplit FC 18 18
+expect FC 1F
+send F0 E1
+expect F0 E1
+garbage 4
+send F0 00
+expect F0 00
+wait
+close
+SCRIPT
+        for states in "1 1 1 1 1" "1 1 0 0 0" "1 0 0 0 0" "1 1 1 0 0" "1 1 1 0 0" "1 1 1 1 1" \
+            "1 0 0 0 0" "0 0 0 0 0"; do
+            # shellcheck disable=SC2086
+            log_line "$deviceAddress" $states
+        done
+    fi
+}
+
+# send_counted_frames PORT COUNT OUT_FILE: COUNT frames in a row from one
+# device at deviceAddress, every one answered; their log lines.
+send_counted_frames() {
+    local port=$1 count=$2 out=$3 n v k
+    local -a states
+    if device --connect "$monitorAddress:$port" --bind "$deviceAddress" --connections 1 \
+        --frames "$count" --quiet > "$out" 2>&1 &&
+        grep -q "replies $count, mismatches 0, missing 0" "$out"; then
+        pass "$count frames answered on port $port: $(grep 'round trip' "$out")"
+    else
+        fail "$count frames in a row on port $port"
+        cat "$out"
+    fi
+    for ((n = 0; n < count; n++)); do
+        v=$((n % 32))
+        states=()
+        for ((k = 0; k < inputs; k++)); do states+=($(((v >> k) & 1))); done
+        log_line "$deviceAddress" "${states[@]}"
+    done
+}
+
+# send_last_frame PORT OUT_FILE: one more frame after the others, answered;
+# its log line.
+send_last_frame() {
+    if device --connect "$monitorAddress:$1" --variant "$variant" --expect-replies \
+        --send "FA F0 06" --quiet > "$2" 2>&1; then
+        pass "still answering after the frames in a row"
+    else
+        fail "no answer after the frames in a row"
+        cat "$2"
+    fi
+    if [[ $variant == kelvane ]]; then
+        log_line "$deviceAddress" 0 1 1
+    else
+        log_line "$deviceAddress" 0 1 1 0 0
+    fi
+}
+
+# check_log LOG_FILE FOLDER WHAT: the log byte for byte against the CP932
+# header and expectedLines, apart from the timestamp columns of data lines;
+# the expected and the compared text are left in FOLDER.
+check_log() {
+    local logFile=$1 folder=$2 what=$3 header="日付,時刻,接続元IPアドレス" i badStamps
+    local stampPattern='^[0-9]{4}/[0-9]{2}/[0-9]{2},[0-9]{2}:[0-9]{2}:[0-9]{2},'
+    for ((i = 0; i < inputs; i++)); do header+=",${inputNames[i]}"; done
+    for ((i = 0; i < outputs; i++)); do header+=",${outputNames[i]}"; done
+    if [[ ! -f "$logFile" ]]; then
+        fail "no log file $logFile"
+        return
+    fi
+    {
+        printf '%s\r\n' "$header" | iconv -f UTF-8 -t CP932
+        printf '%s\r\n' "${expectedLines[@]}"
+    } > "$folder/expected.csv"
+    # The first line stays whole; data lines lose "yyyy/mm/dd,hh:mm:ss,".
+    badStamps=$(tail -n +2 "$logFile" | LC_ALL=C grep -cvE "$stampPattern")
+    { head -n 1 "$logFile"; tail -n +2 "$logFile" | LC_ALL=C sed -E "s#$stampPattern##"; } \
+        > "$folder/actual.csv"
+    if cmp -s "$folder/expected.csv" "$folder/actual.csv" && [[ $badStamps == 0 ]]; then
+        pass "$what holds the CP932 header and all ${#expectedLines[@]} lines, CR LF"
+    else
+        fail "the log differs from what the frames must give (bad timestamps: $badStamps)"
+        diff <(LC_ALL=C cat -A "$folder/expected.csv") <(LC_ALL=C cat -A "$folder/actual.csv") |
+            head -20
+    fi
+}
