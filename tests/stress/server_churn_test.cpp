@@ -85,12 +85,16 @@ TEST_F(ServerChurn, DevicesStreamOnFourPortsWhileTheServerStopsAndStartsFiftyTim
             << threadCount() << " threads, " << baseThreads << " before the start";
     });
 
-    stress::reportFigures("server churn", total.summary());
+    stress::reportFigures(
+        "server churn, " + std::to_string(restarts) + " restarts",
+        total.summary() + ", slowest stop " + std::to_string(slowestStop.count()) + " ms");
     EXPECT_EQ(total.wrongReplies, 0);
     EXPECT_EQ(total.unanswered, 0);
     // Every restart drops the connections, and the devices come back.
     EXPECT_GE(total.connections, static_cast<std::int64_t>(devicesPerPort) * 4 * restarts / 2);
-    EXPECT_LT(slowestStop, stress::stretched(250ms));
+    // A stop takes a few milliseconds on a free machine; the bound catches
+    // one that hangs, with room for a machine busy with other work.
+    EXPECT_LT(slowestStop, stress::stretched(1000ms));
     EXPECT_TRUE(ui::headless::messageBoxes().empty());
     EXPECT_EQ(threadCount(), baseThreads);
     EXPECT_EQ(stress::descriptorCount(), baseDescriptors);
