@@ -137,13 +137,14 @@ log_line() {
     expectedLines+=("$line")
 }
 
-# write_table_frames FILE: a simulator script with every frame of the
-# program's tables and the replies spelt out (the simulator's own frame model
-# checks them a second time); the log lines they give, from deviceAddress.
-write_table_frames() {
-    local states
+# send_table_frames PORT FOLDER: every frame of the program's tables from a
+# device at deviceAddress, with the replies spelt out (the simulator's own
+# frame model checks them a second time); the log lines they give. The
+# script and the simulator's report stay in FOLDER.
+send_table_frames() {
+    local port=$1 script=$2/frames.txt states
     if [[ $variant == kelvane ]]; then
-        cat > "$1" << 'SCRIPT'
+        cat > "$script" << 'SCRIPT'
 send FA F0 05
 expect F0 05
 send FA F0 FD
@@ -178,7 +179,7 @@ SCRIPT
             log_line "$deviceAddress" $states
         done
     else
-        cat > "$1" << 'SCRIPT'
+        cat > "$script" << 'SCRIPT'
 send F0 1F
 expect F0 1F
 send FA F0 03
@@ -211,6 +212,13 @@ SCRIPT
             # shellcheck disable=SC2086
             log_line "$deviceAddress" $states
         done
+    fi
+    if device --connect "$monitorAddress:$port" --bind "$deviceAddress" --variant "$variant" \
+        --expect-replies --script "$script" > "$2/frames.out" 2>&1; then
+        pass "every frame of the $productName tables answered as they say"
+    else
+        fail "frames of the $productName tables"
+        cat "$2/frames.out"
     fi
 }
 

@@ -165,15 +165,8 @@ run_program() {
 
     # The frames of the tables; expected log lines lose their timestamp
     # columns.
-    local expectedLines=() script=$folder/frames.txt
-    write_table_frames "$script"
-    if device --connect "$monitorAddress:$port1" --bind "$deviceAddress" --variant "$variant" \
-        --expect-replies --script "$script" > "$folder/frames.out" 2>&1; then
-        pass "frames of the $productName tables answered as they say"
-    else
-        fail "frames of the $productName tables"
-        cat "$folder/frames.out"
-    fi
+    local expectedLines=()
+    send_table_frames "$port1" "$folder"
 
     send_counted_frames "$port2" 1000 "$folder/load.out"
     send_last_frame "$port1" "$folder/after.out"
