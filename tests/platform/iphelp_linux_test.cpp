@@ -146,7 +146,11 @@ std::optional<std::string> inPrivateNetwork(const std::function<void()>& body) {
             " && ip addr add 198.51.100.10/24 dev va && ip addr add 198.51.100.11/24 dev va"
             " && ip addr add 203.0.113.5/30 dev vc && ip link set va alias "
             "'\xE7\x9B\xA3\xE8\xA6\x96'"
-            " && ip link set va up && ip link set vb up && ip link set vc up";
+            " && ip link set va up && ip link set vb up && ip link set vc up"
+            // The kernel marks a link running a moment after its carrier
+            // comes up; wait for both ends of the pair.
+            " && for i in $(seq 50); do ip link show va | grep -q 'state UP'"
+            " && ip link show vb | grep -q 'state UP' && break; sleep 0.1; done";
         if (std::system(("(" + std::string(setUp) + ") >/dev/null 2>&1").c_str()) != 0) {
             problem = "the ip tool could not create a veth pair";
             return;
