@@ -107,7 +107,7 @@ void StreamingDevice::stop() {
 }
 
 void StreamingDevice::run() {
-    while (!stopping_.load()) {
+    while (!stopping_.load() && !connectNoMore_.load()) {
         nettest::Device device(port_);
         if (!device.connected()) {
             // The server is stopped: try again a little later.

@@ -60,6 +60,9 @@ public:
     StreamingDevice(const StreamingDevice&) = delete;
     StreamingDevice& operator=(const StreamingDevice&) = delete;
 
+    // The device ends its current connection as usual but makes no new
+    // one: the monitor is gone, and whatever holds its ports now is not it.
+    void connectNoMore() { connectNoMore_.store(true); }
     // Stops and joins the device's thread; then the figures are final.
     void stop();
     const StreamFigures& figures() const { return figures_; }
@@ -72,6 +75,7 @@ private:
     const int port_;
     std::uint32_t next_;
     std::atomic<bool> stopping_{false};
+    std::atomic<bool> connectNoMore_{false};
     StreamFigures figures_;
     std::thread thread_;
 };

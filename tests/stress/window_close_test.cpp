@@ -61,6 +61,7 @@ TEST_F(WindowClose, ClosingWhileDevicesStreamLeavesNoWorkerBehind) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50 + 37 * round));
         });
         EXPECT_EQ(threadCount(), withDevices) << "round " << round;
+        for (auto& device : devices) device->connectNoMore();
         EXPECT_TRUE(silent->closedByPeer(stress::stretched(500ms))) << "round " << round;
         total += stopAll(devices);
     }
@@ -84,6 +85,7 @@ TEST_F(WindowClose, AHandThatThrowsStillClosesTheWindowAndEndsItsWorkers) {
     };
     EXPECT_THROW(run(), std::runtime_error);
     EXPECT_EQ(threadCount(), baseThreads + 8);
+    for (auto& device : devices) device->connectNoMore();
     const auto total = stopAll(devices);
     EXPECT_EQ(total.wrongReplies, 0);
     EXPECT_EQ(threadCount(), baseThreads);
