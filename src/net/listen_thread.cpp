@@ -36,6 +36,13 @@ void handOffConnection(CMonitorDlg& dlg, const std::shared_ptr<ListenerRun>& run
     }
 }
 
+void clearInputs(CMonitorDlg& dlg) {
+    for (std::size_t k = 0; k < dlg.inputOn.size(); ++k) {
+        dlg.inputOn[k].store(0);
+        dlg.inputControls[k].lamp.invalidate();
+    }
+}
+
 void cleanUp(CMonitorDlg& dlg, const std::shared_ptr<ListenerRun>& run) {
     PortSlot& slot = dlg.portSlots[static_cast<std::size_t>(run->slot)];
     run->stop();
@@ -46,16 +53,16 @@ void cleanUp(CMonitorDlg& dlg, const std::shared_ptr<ListenerRun>& run) {
     sock::shutdownBoth(run->listenSock);
     while (run->acceptPending.load()) std::this_thread::yield();
     sock::closesocket(run->listenSock);
+    // Cleared before the slot is Idle, so that a start right after the stop
+    // (a settings load) never shows the inputs of the devices it ended.
+    clearInputs(dlg);
     slot.state.store(Idle);
     run->waitForConnectionThreads();
 
     dlg.CallOnWindowThread([&] {
         const bool current = dlg.serverGeneration.load() == run->generation;
         if (current) {
-            for (std::size_t k = 0; k < dlg.inputOn.size(); ++k) {
-                dlg.inputOn[k].store(0);
-                dlg.inputControls[k].lamp.invalidate();
-            }
+            clearInputs(dlg);
             if constexpr (variant::outputCount > 0) disableOutputButtons(dlg);
             dlg.serverButton.setText(text::jp("サーバ待機を開始する(&S)"));
             dlg.statusLabel.setText(text::jp("停止中"));

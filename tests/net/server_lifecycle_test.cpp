@@ -171,6 +171,27 @@ TEST_F(ServerLifecycle, RestartRightAfterStopKeepsTheRunningLook) {
     });
 }
 
+TEST_F(ServerLifecycle, RestartWithinOneHandlerStillClearsTheInputsOfTheStoppedRun) {
+    const int port = freePort();
+    runMonitor([&](Window& w, CMonitorDlg& dlg) {
+        startWith(w, {str(port), "", "", ""});
+        Device d(port);
+        d.send({0xFC, 0x01, 0x01});
+        EXPECT_EQ(d.receive(2).size(), 2u);
+        ASSERT_EQ(inputs(dlg), 0x01u);
+        // Stop and start within one handler, as a settings load does: the
+        // device of the stopped run is gone, so its input is off again.
+        dlg.CallOnWindowThread([&] {
+            dlg.OnServerButton();
+            dlg.OnServerButton();
+        });
+        EXPECT_TRUE(d.closedByPeer(500ms));
+        EXPECT_TRUE(eventually([&] { return inputs(dlg) == 0; }, 500ms));
+        EXPECT_TRUE(looksRunning(w));
+        EXPECT_EQ(w.colourOf(ids::inputLamp1).brush, ui::rgb(0, 0, 0));
+    });
+}
+
 TEST_F(ServerLifecycle, ClosingTheWindowEndsEveryWorkerPromptly) {
     const int port = freePort();
     std::unique_ptr<Device> device;
