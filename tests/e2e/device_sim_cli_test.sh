@@ -27,6 +27,16 @@ check() {  # description expected-status actual-status
         failures=$((failures + 1))
     fi
 }
+# Waits until something listens on the port (at most 10 s): a slow start,
+# as under a sanitiser, must not look like a refused connection.
+waitForListener() {  # port
+    for _ in $(seq 100); do
+        ss -Hltn "sport = :$1" | grep -q . && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
 contains() {  # description file text
     if grep -qF -- "$3" "$2"; then
         echo "ok    $1"
@@ -90,7 +100,7 @@ timeout 20 "$sim" --listen "$listenPort" --bind 127.0.0.1 --outputs 2 --duration
     > "$folder/listen.out" 2>&1 &
 listener=$!
 started+=($listener)
-sleep 0.3
+waitForListener "$listenPort"
 printf '\xFA\xF0\x02' > "/dev/tcp/127.0.0.1/$listenPort"
 printf '\xFA\xF0\x07' > "/dev/tcp/127.0.0.1/$listenPort"
 wait "$listener"
@@ -101,7 +111,7 @@ contains "it prints the second frame" "$folder/listen.out" "<- FA F0 07  output 
 timeout 20 "$sim" --listen "$listenPort" --outputs 1 --duration 5 > "$folder/stray.out" 2>&1 &
 listener=$!
 started+=($listener)
-sleep 0.3
+waitForListener "$listenPort"
 printf '\x12\xFA\xF0\x01' > "/dev/tcp/127.0.0.1/$listenPort"
 wait "$listener"
 check "stray bytes at the listener fail the run" 1 $?
@@ -111,7 +121,7 @@ for ending in reset close; do
     timeout 20 "$sim" --listen "$resetPort" --duration 3 > "$folder/$ending.out" 2>&1 &
     listener=$!
     started+=($listener)
-    sleep 0.3
+    waitForListener "$resetPort"
     printf 'send FA F0 01\npause 200\n%s\n' "$ending" > "$folder/$ending.txt"
     timeout 10 "$sim" --connect "127.0.0.1:$resetPort" --script "$folder/$ending.txt" > /dev/null 2>&1
     wait "$listener"
