@@ -49,7 +49,10 @@ contains() {  # description file text
 
 # Ports unlikely to be taken by parallel runs of this test.
 base=$((20000 + ($$ % 2000) * 10))
+# Each listener gets a port of its own: a port whose listener ended may be
+# held in TIME_WAIT for a while.
 serverPort=$base listenPort=$((base + 1)) resetPort=$((base + 2)) closedPort=$((base + 3))
+strayPort=$((base + 4)) closePort=$((base + 5))
 
 "$reference" 127.0.0.1 60 "$serverPort" &
 started+=($!)
@@ -108,22 +111,24 @@ check "the listener ends after the output frames asked for" 0 $?
 contains "it prints the first frame" "$folder/listen.out" "<- FA F0 02  output frame from 127.0.0.1"
 contains "it prints the second frame" "$folder/listen.out" "<- FA F0 07  output frame from 127.0.0.1"
 
-timeout 20 "$sim" --listen "$listenPort" --outputs 1 --duration 5 > "$folder/stray.out" 2>&1 &
+timeout 20 "$sim" --listen "$strayPort" --outputs 1 --duration 5 > "$folder/stray.out" 2>&1 &
 listener=$!
 started+=($listener)
-waitForListener "$listenPort"
-printf '\x12\xFA\xF0\x01' > "/dev/tcp/127.0.0.1/$listenPort"
+waitForListener "$strayPort"
+printf '\x12\xFA\xF0\x01' > "/dev/tcp/127.0.0.1/$strayPort"
 wait "$listener"
 check "stray bytes at the listener fail the run" 1 $?
 
 # A reset reaches the peer as a reset, a close as an orderly close.
 for ending in reset close; do
-    timeout 20 "$sim" --listen "$resetPort" --duration 3 > "$folder/$ending.out" 2>&1 &
+    port=$resetPort
+    [[ $ending == close ]] && port=$closePort
+    timeout 20 "$sim" --listen "$port" --duration 3 > "$folder/$ending.out" 2>&1 &
     listener=$!
     started+=($listener)
-    waitForListener "$resetPort"
+    waitForListener "$port"
     printf 'send FA F0 01\npause 200\n%s\n' "$ending" > "$folder/$ending.txt"
-    timeout 10 "$sim" --connect "127.0.0.1:$resetPort" --script "$folder/$ending.txt" > /dev/null 2>&1
+    timeout 10 "$sim" --connect "127.0.0.1:$port" --script "$folder/$ending.txt" > /dev/null 2>&1
     wait "$listener"
 done
 contains "reset gives the peer a connection reset" "$folder/reset.out" "failed: error 10054"
