@@ -78,7 +78,6 @@ public:
     bool call(const std::function<void()>& fn);
     void post(std::function<void()> fn);
     void beginClose();
-    void reopen();
     bool closing() const;
     // The lock under which a direct-mode backend runs every call; its driver
     // holds it while it acts on the window.
@@ -101,7 +100,6 @@ public:
     ~WorkerSet();
     bool start(std::function<void()> body);
     void joinAll();
-    std::size_t running() const;
 
 private:
     struct Worker;

@@ -296,11 +296,6 @@ void CallGate::beginClose() {
     changed_.notify_all();
 }
 
-void CallGate::reopen() {
-    std::lock_guard lock(mutex_);
-    closing_ = false;
-}
-
 bool CallGate::closing() const {
     std::lock_guard lock(mutex_);
     return closing_;
@@ -364,15 +359,6 @@ void WorkerSet::joinAll() {
         }
         for (auto& worker : batch) worker->thread.join();
     }
-}
-
-std::size_t WorkerSet::running() const {
-    std::lock_guard lock(mutex_);
-    std::size_t count = 0;
-    for (const auto& worker : workers_) {
-        if (!worker->finished.load()) ++count;
-    }
-    return count;
 }
 
 }  // namespace detail
