@@ -20,6 +20,13 @@ inline constexpr char dialogFont[] = "ＭＳ Ｐゴシック";
 inline constexpr int dialogFontPoints = 9;
 inline constexpr char peerPlaceholder[] = "接続元 : 123.456.789.012";
 inline constexpr char serverButtonPlaceholder[] = "hogehoge";
+// A peer label holds "接続元 : " and an address of up to 15 characters on
+// one line; at its first width it wrapped at the blank and the second line
+// was cut off. The port edits give up the room (five digits still fit), so
+// the labels still end left of the DI group box (x 135).
+inline constexpr int portEditWidth = 32;
+inline constexpr int peerLabelX = 45;
+inline constexpr int peerLabelWidth = 89;
 
 inline constexpr ui::ControlLayout loadSettingsButton{
     ids::loadSettingsButton, Kind::PushButton, ui::styleTabStop, "設定の読込(&L)", 5, 5, 85, 14};
@@ -34,9 +41,9 @@ inline constexpr ui::ControlLayout titleBarButton{ids::titleBarButton,
                                                   85,
                                                   14};
 inline constexpr ui::ControlLayout portHeading{
-    ui::idNone, Kind::Static, ui::styleNone, "待ち受けポート番号設定(&P):", 5, 85, 75, 8};
-inline constexpr ui::ControlLayout portEdit1{
-    ids::portEdit1, Kind::Edit, portEditStyle, "", 10, 95, 40, 14};
+    ui::idNone, Kind::Static, ui::styleNone, "待ち受けポート番号設定(&P):", 5, 85, 95, 8};
+inline constexpr ui::ControlLayout portEdit1{ids::portEdit1, Kind::Edit, portEditStyle, "", 10, 95,
+                                             portEditWidth,  14};
 inline constexpr ui::ControlLayout inputName1{
     ids::inputNameEdit1, Kind::Edit, editStyle, "", 140, 91, 85, 15};
 inline constexpr ui::ControlLayout inputLamp1{
@@ -64,19 +71,20 @@ inline constexpr ui::ControlLayout adapterCombo{ids::adapterCombo,
                                                 250,
                                                 205};
 inline constexpr ui::ControlLayout adapterHeading{
-    ui::idNone, Kind::Static, ui::styleNone, "ネットワークデバイスの選択:", 5, 55, 83, 8};
-inline constexpr ui::ControlLayout portEdit2{
-    ids::portEdit2, Kind::Edit, portEditStyle, "", 10, 110, 40, 14};
-inline constexpr ui::ControlLayout portEdit3{
-    ids::portEdit3, Kind::Edit, portEditStyle, "", 10, 125, 40, 14};
+    ui::idNone, Kind::Static, ui::styleNone, "ネットワークデバイスの選択:", 5, 55, 95, 8};
+inline constexpr ui::ControlLayout portEdit2{ids::portEdit2, Kind::Edit, portEditStyle, "", 10, 110,
+                                             portEditWidth,  14};
+inline constexpr ui::ControlLayout portEdit3{ids::portEdit3, Kind::Edit, portEditStyle, "", 10, 125,
+                                             portEditWidth,  14};
 inline constexpr ui::ControlLayout peerLabel4{
-    ids::peerLabel4, Kind::Static, ui::styleNone, peerPlaceholder, 55, 142, 75, 8};
-inline constexpr ui::ControlLayout portEdit4{
-    ids::portEdit4, Kind::Edit, portEditStyle, "", 10, 140, 40, 14};
+    ids::peerLabel4, Kind::Static, ui::styleNone,  peerPlaceholder,
+    peerLabelX,      142,          peerLabelWidth, 8};
+inline constexpr ui::ControlLayout portEdit4{ids::portEdit4, Kind::Edit, portEditStyle, "", 10, 140,
+                                             portEditWidth,  14};
 
 // The peer labels of slots 1 to 3 carry the program's own placeholder text.
 constexpr ui::ControlLayout peerLabel(int id, const char* placeholder, int y) {
-    return {id, Kind::Static, ui::styleNone, placeholder, 55, y, 75, 8};
+    return {id, Kind::Static, ui::styleNone, placeholder, peerLabelX, y, peerLabelWidth, 8};
 }
 
 // The log block stands lower in Kelvane, below the outputs; top is the
