@@ -289,6 +289,7 @@ private:
     // A repaint request from a worker: at most one per control waits for
     // the window thread, however fast the requests come.
     void invalidateFromWorker(int id);
+    bool pressEnter();
 
     const DialogLayout& layout_;
     Dialog* owner_;

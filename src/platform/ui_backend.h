@@ -46,6 +46,9 @@ public:
     virtual void setIcon(int iconResourceId, bool big) = 0;
     virtual bool isIconic() = 0;
     virtual Size clientSize() = 0;
+    // The id of the control with the keyboard focus; idNone when no control
+    // with an id has it.
+    virtual int focusedControl() { return idNone; }
 
     virtual void messageBox(std::string_view cp932) = 0;
     virtual std::optional<std::string> fileDialog(const FileDialogRequest& request) = 0;

@@ -184,11 +184,36 @@ bool Dialog::IsWindowThread() const {
     return backend_ && backend_->isWindowThread();
 }
 
+namespace {
+
+bool isPushButton(Kind kind) {
+    return kind == Kind::PushButton || kind == Kind::DefPushButton;
+}
+
+}  // namespace
+
+// As the platform's dialog manager: Enter presses the focused push button;
+// with the focus elsewhere it is the command of the default push button, or
+// OK where the template has none.
+bool Dialog::pressEnter() {
+    const int focused = backend_ ? backend_->focusedControl() : idNone;
+    int command = idOk;
+    for (const ControlLayout& control : layout_.controls) {
+        if (control.id == focused && isPushButton(control.kind)) {
+            command = focused;
+            break;
+        }
+        if (control.kind == Kind::DefPushButton) command = control.id;
+    }
+    if (backend_ && command != idOk && !backend_->isEnabled(command)) return true;
+    OnCommand(Notification::Clicked, command);
+    return true;
+}
+
 bool Dialog::PreTranslateMessage(const KeyMessage& message) {
     switch (message.key) {
         case Key::Enter:
-            OnOK();
-            return true;
+            return pressEnter();
         case Key::Escape:
             OnCancel();
             return true;

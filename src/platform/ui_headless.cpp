@@ -111,7 +111,8 @@ public:
         {
             std::lock_guard guard(lock());
             buildControls();
-            dialog().OnInitDialog();
+            // true: the system gives the focus to the first tab stop.
+            if (dialog().OnInitDialog()) focusFirstTabStop();
             runPosted();
         }
         if (!ended_.load()) {
@@ -219,6 +220,7 @@ public:
         (big ? icons_.bigIcon : icons_.smallIcon) = iconResourceId;
     }
     bool isIconic() override { return minimised_; }
+    int focusedControl() override { return focus_; }
     Size clientSize() override {
         const DialogLayout& layout = dialog().layout();
         return {dialogUnitsToPixels(layout.cx, baseUnitX, 4),
@@ -292,6 +294,12 @@ public:
         return FontInfo{layout.fontFace != nullptr ? layout.fontFace : "", layout.fontPoints * 10};
     }
 
+    bool isTabStop(int id) {
+        const ControlState* control = find(id);
+        return control != nullptr && (control->styles & styleTabStop) != 0 && control->reachable();
+    }
+    void setFocus(int id) { focus_ = id; }
+
     const IconSet& icons() const { return icons_; }
     void setMinimised(bool minimised) { minimised_ = minimised; }
     bool ended() const { return ended_.load(); }
@@ -314,8 +322,18 @@ private:
         }
     }
 
+    void focusFirstTabStop() {
+        for (const ControlLayout& entry : dialog().layout().controls) {
+            if (isTabStop(entry.id)) {
+                focus_ = entry.id;
+                return;
+            }
+        }
+    }
+
     const std::thread::id windowThread_;
     std::map<int, ControlState> controls_;
+    int focus_ = idNone;
     std::string caption_;
     IconSet icons_;
     bool minimised_ = false;
@@ -398,6 +416,16 @@ void Window::pressKey(Key key) {
         if (dialog().PreTranslateMessage(message)) return;
         if (key == Key::Escape) dialog().OnCommand(Notification::Clicked, idCancel);
     });
+}
+
+void Window::focus(int id) {
+    act([&] {
+        if (backend_.isTabStop(id)) backend_.setFocus(id);
+    });
+}
+
+int Window::focused() {
+    return act([&] { return backend_.focusedControl(); });
 }
 
 void Window::closeBox() {

@@ -70,9 +70,13 @@ public:
     void pickComboEntry(int id, int index);
     // Ticks or clears a check box by clicking it when its state differs.
     void setCheck(int id, bool checked);
-    // The key goes to PreTranslateMessage first. Unhandled, Escape is the
-    // dialog manager's cancel command and Enter a plain keystroke to the
-    // focused control (nothing happens).
+    // Moves the keyboard focus to a tab stop, as Tab or a click does;
+    // nothing on a control that is no tab stop, disabled or hidden.
+    void focus(int id);
+    // The key goes to PreTranslateMessage first, whose framework default
+    // presses the focused push button or the default button on Enter. Unhandled,
+    // Escape is the dialog manager's cancel command and Enter a plain
+    // keystroke to the focused control (nothing happens).
     void pressKey(Key key);
     // The system menu's Close.
     void closeBox();
@@ -87,6 +91,7 @@ public:
     std::optional<int> textLimit(int id);  // nothing: never limited
     std::vector<std::string> comboEntries(int id);
     int curSel(int id);
+    int focused();  // idNone: no control with an id has the focus
     bool checked(int id);
     FontInfo fontOf(int id);  // the dialog's font unless the program set one
     IconSet icons();

@@ -7,6 +7,8 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPointer>
+#include <QProxyStyle>
+#include <QScreen>
 #include <QShortcut>
 #include <QStyle>
 #include <algorithm>
@@ -59,6 +61,19 @@ public:
 private:
     QPainter& painter_;
     QWidget& window_;
+};
+
+// The drop-down list opens below its field as a list of the height the
+// template gives it, which scrolls, whatever the application's style would
+// pop up instead.
+class ListPopupStyle : public QProxyStyle {
+public:
+    explicit ListPopupStyle(QObject* owner) { setParent(owner); }
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* answer) const override {
+        if (hint == SH_ComboBox_Popup) return 0;
+        return QProxyStyle::styleHint(hint, option, widget, answer);
+    }
 };
 
 // The dialog's window. The close box asks the dialog, which decides whether
@@ -158,6 +173,13 @@ public:
         }
     }
     bool isIconic() override { return window_ != nullptr && window_->isMinimized(); }
+    int focusedControl() override {
+        QWidget* focus = window_ != nullptr ? window_->focusWidget() : nullptr;
+        for (const auto& [id, widget] : controls_) {
+            if (widget == focus) return id;
+        }
+        return idNone;
+    }
     Size clientSize() override {
         if (window_ == nullptr) return {};
         return {window_->width(), window_->height()};
@@ -193,6 +215,7 @@ private:
     void build();
     QWidget* createControl(const ControlLayout& layout);
     static void placeDropDownList(QComboBox& combo, const QRect& area);
+    void centreOverOwner();
     void addMnemonicTarget(const QString& text, std::size_t index);
     void focusFirstTabStop();
     void notify(Notification notification, int id) { dialog().OnCommand(notification, id); }
@@ -328,6 +351,7 @@ QWidget* QtBackend::createControl(const ControlLayout& layout) {
         }
         case Kind::DropDownList: {
             auto* combo = new QComboBox(window_);
+            combo->setStyle(new ListPopupStyle(combo));
             combo->setFocusPolicy(focusable);
             QObject::connect(combo, &QComboBox::activated, combo,
                              [this, id] { notify(Notification::SelChange, id); });
@@ -344,6 +368,23 @@ void QtBackend::placeDropDownList(QComboBox& combo, const QRect& area) {
     combo.setGeometry(area.x(), area.y(), area.width(), closedHeight);
     const int itemHeight = combo.fontMetrics().height() + 2;
     combo.setMaxVisibleItems(std::max(1, (area.height() - closedHeight) / itemHeight));
+}
+
+// A dialog that its template does not place opens centred over its owner,
+// as the framework places it, and stays on the owner's screen.
+void QtBackend::centreOverOwner() {
+    QWidget* owner = window_->parentWidget();
+    if (owner == nullptr) return;
+    QRect area(QPoint(), window_->size());
+    area.moveCenter(owner->geometry().center());
+    if (const QScreen* screen = owner->screen()) {
+        const QRect screenArea = screen->availableGeometry();
+        area.moveRight(std::min(area.right(), screenArea.right()));
+        area.moveBottom(std::min(area.bottom(), screenArea.bottom()));
+        area.moveLeft(std::max(area.left(), screenArea.left()));
+        area.moveTop(std::max(area.top(), screenArea.top()));
+    }
+    window_->setGeometry(area);
 }
 
 // A mnemonic in a static's text moves the focus to the next tab stop after
@@ -378,6 +419,7 @@ int QtBackend::runModal() {
         KeyRoute keys(*this);
         const bool systemSetsFocus = dialog().OnInitDialog();
         if (!ended_) {
+            centreOverOwner();
             window_->show();
             window_->raise();
             window_->activateWindow();

@@ -2,6 +2,7 @@
 // routing, the byte limit, calls from workers, colour requests and keys.
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,6 +15,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <atomic>
@@ -25,6 +27,7 @@
 
 #include "platform/text.h"
 #include "platform/ui.h"
+#include "platform/ui_qt_app.h"
 #include "platform/ui_qt_file_dialog.h"
 
 namespace {
@@ -423,12 +426,44 @@ TEST_F(QtBackendTest, EnterLeftByThePreTranslationNeitherPressesNorEnds) {
     EXPECT_EQ(dialog.DoModal(), ui::idCancel);
 }
 
-TEST_F(QtBackendTest, EnterEndsADialogWhoseDefaultPreTranslationTakesIt) {
+TEST_F(QtBackendTest, EnterPressesTheFocusedPushButtonElseTheDefaultOne) {
     ScriptedDialog dialog([](ScriptedDialog& d) {
+        d.control(plainButton)->setFocus();
+        sendKey(d.window()->focusWidget(), Qt::Key_Return);
+        EXPECT_EQ(d.commands, (std::vector<Command>{{ui::Notification::Clicked, plainButton}}));
+        EXPECT_FALSE(d.endedByDialog);
         d.control(nameEdit)->setFocus();
         sendKey(d.window()->focusWidget(), Qt::Key_Enter);
     });
     EXPECT_EQ(dialog.DoModal(), ui::idOk);
+    EXPECT_EQ(dialog.count({ui::Notification::Clicked, okButton}), 1u);
+}
+
+TEST_F(QtBackendTest, TheDropDownListOpensBelowItsFieldAsHighAsItsTemplateAndTakesTheKeys) {
+    ScriptedDialog dialog([](ScriptedDialog& d) {
+        auto* combo = static_cast<QComboBox*>(d.control(adapterCombo));
+        for (int i = 0; i < 30; ++i) d.item(adapterCombo).addString("entry " + std::to_string(i));
+        d.item(adapterCombo).setCurSel(0);
+        const ui::qt::DialogUnits units(d.window()->font());
+        for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) {
+            combo->showPopup();
+            QWidget* popup = combo->view()->window();
+            ASSERT_TRUE(spinUntil([&] { return popup->isVisible(); }));
+            const QRect field(combo->mapToGlobal(QPoint()), combo->size());
+            EXPECT_GE(popup->geometry().top(), field.bottom()) << "opens below the field";
+            EXPECT_LE(popup->height() + field.height(), units.toPixelsY(60));
+            EXPECT_GT(combo->view()->verticalScrollBar()->maximum(), 0) << "scrolls";
+            if (key == Qt::Key_Return) {
+                combo->view()->setCurrentIndex(combo->model()->index(3, 0));
+            }
+            sendKey(combo->view(), key);
+            EXPECT_TRUE(spinUntil([&] { return !popup->isVisible(); }));
+            EXPECT_FALSE(d.endedByDialog);
+        }
+        EXPECT_EQ(d.item(adapterCombo).curSel(), 3);
+        EXPECT_EQ(d.count({ui::Notification::SelChange, adapterCombo}), 1u);
+    });
+    EXPECT_EQ(dialog.DoModal(), scriptReturned);
 }
 
 TEST_F(QtBackendTest, TheCloseBoxAsksTheDialog) {
@@ -450,6 +485,10 @@ TEST_F(QtBackendTest, NestedDialogIsModalOverTheRunningWindow) {
                 EXPECT_EQ(i.window()->parentWidget(), o.window());
                 EXPECT_EQ(i.window()->windowModality(), Qt::ApplicationModal);
                 EXPECT_TRUE(i.window()->isVisible());
+                // Its template does not place it: centred over its owner.
+                const QPoint offset =
+                    i.window()->geometry().center() - o.window()->geometry().center();
+                EXPECT_LE(offset.manhattanLength(), 2) << offset.x() << "," << offset.y();
                 sendKey(i.window()->focusWidget(), Qt::Key_Return);
             },
             innerLayout);

@@ -29,9 +29,11 @@ TEST_F(TitleBarTest, OkMakesTheEditedTextTheCaption) {
     });
 }
 
-TEST_F(TitleBarTest, EnterChoosesOkAndAnEmptyTextGivesAnEmptyCaption) {
+TEST_F(TitleBarTest, EnterInTheEditChoosesOkAndAnEmptyTextGivesAnEmptyCaption) {
     runMonitor([&](Window& w, CMonitorDlg& dlg) {
         changeTitle(w, [](Window& d) {
+            EXPECT_EQ(d.focused(), ui::idOk);
+            d.focus(ids::titleEdit);
             d.type(ids::titleEdit, "");
             d.pressKey(ui::Key::Enter);
             EXPECT_TRUE(d.ended());
@@ -41,7 +43,7 @@ TEST_F(TitleBarTest, EnterChoosesOkAndAnEmptyTextGivesAnEmptyCaption) {
     });
 }
 
-TEST_F(TitleBarTest, CancelEscapeAndCloseLeaveTheCaptionAlone) {
+TEST_F(TitleBarTest, CancelEnterOnCancelEscapeAndCloseLeaveTheCaptionAlone) {
     runMonitor([&](Window& w, CMonitorDlg& dlg) {
         changeTitle(w, [](Window& d) {
             d.type(ids::titleEdit, "A");
@@ -50,6 +52,13 @@ TEST_F(TitleBarTest, CancelEscapeAndCloseLeaveTheCaptionAlone) {
         changeTitle(w, [](Window& d) {
             d.type(ids::titleEdit, "B");
             d.pressKey(ui::Key::Escape);
+        });
+        changeTitle(w, [](Window& d) {
+            d.focus(ids::titleEdit);
+            d.type(ids::titleEdit, "Wrong");
+            d.focus(ui::idCancel);
+            d.pressKey(ui::Key::Enter);
+            EXPECT_EQ(d.endCode(), ui::idCancel);
         });
         changeTitle(w, [](Window& d) {
             d.type(ids::titleEdit, "C");
