@@ -4,6 +4,7 @@
 // pre-translation first, as in the platform's dialog framework.
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <deque>
 #include <map>
@@ -180,13 +181,16 @@ public:
         if (postTarget_ != nullptr) PostMessageW(postTarget_, postedCallsMessage, 0, 0);
     }
     bool isWindowThread() const override { return std::this_thread::get_id() == windowThread_; }
+    int focusedControl() override;
 
 private:
     static INT_PTR CALLBACK dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR handle(UINT message, WPARAM wParam, LPARAM lParam);
     BOOL initialise(HWND window);
     HWND ownerWindow();
+    void centreOverOwner();
     bool preTranslate(const MSG& message);
+    bool listDropped(HWND control) const;
     void runPostedCalls();
     void command(int id, int code);
     void editChanged(int id);
@@ -271,8 +275,10 @@ int Win32Backend::runModal() {
         }
     }
 
-    // The owner takes the activation back before this window goes.
+    // The owner takes the activation back, and the window leaves the screen
+    // as the modal run ends, before the destroy handler's work.
     if (owner != nullptr) EnableWindow(owner, TRUE);
+    ShowWindow(window, SW_HIDE);
     destroySequence();
     {
         std::lock_guard lock(postMutex_);
@@ -298,7 +304,37 @@ BOOL Win32Backend::initialise(HWND window) {
         postTarget_ = window;
         if (!posted_.empty()) PostMessageW(window, postedCallsMessage, 0, 0);
     }
-    return dialog().OnInitDialog() ? TRUE : FALSE;
+    RECT before{};
+    GetWindowRect(window, &before);
+    const BOOL focusDefault = dialog().OnInitDialog() ? TRUE : FALSE;
+    RECT after{};
+    GetWindowRect(window, &after);
+    // A dialog that neither its template nor its initialisation placed
+    // opens centred over its owner, as the framework does.
+    if (EqualRect(&before, &after) != FALSE) centreOverOwner();
+    return focusDefault;
+}
+
+void Win32Backend::centreOverOwner() {
+    HWND owner = GetWindow(window_, GW_OWNER);
+    if (owner == nullptr) return;
+    RECT ownerRect{};
+    RECT own{};
+    GetWindowRect(owner, &ownerRect);
+    GetWindowRect(window_, &own);
+    const int width = own.right - own.left;
+    const int height = own.bottom - own.top;
+    int x = (ownerRect.left + ownerRect.right - width) / 2;
+    int y = (ownerRect.top + ownerRect.bottom - height) / 2;
+    // Kept on the owner's monitor, like the framework's centring.
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &monitor) != FALSE) {
+        const RECT& work = monitor.rcWork;
+        x = std::max<int>(work.left, std::min<int>(x, work.right - width));
+        y = std::max<int>(work.top, std::min<int>(y, work.bottom - height));
+    }
+    SetWindowPos(window_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 INT_PTR CALLBACK Win32Backend::dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -354,6 +390,9 @@ bool Win32Backend::preTranslate(const MSG& message) {
     }
     if (message.message == WM_KEYDOWN) {
         const KeyMessage key{keyOf(message.wParam), static_cast<int>(message.wParam)};
+        // An open drop-down list takes Enter and Escape itself: it picks the
+        // entry or closes, and the dialog goes on.
+        if (key.key != Key::Other && listDropped(message.hwnd)) return false;
         if (dialog().PreTranslateMessage(key)) return true;
         // Enter or Escape declined by the dialog is a plain keystroke for the
         // focused control; the dialog's own keyboard handling would make it
@@ -361,6 +400,19 @@ bool Win32Backend::preTranslate(const MSG& message) {
         if (key.key != Key::Other) return false;
     }
     return IsDialogMessageW(window_, const_cast<MSG*>(&message)) != FALSE;
+}
+
+bool Win32Backend::listDropped(HWND control) const {
+    const auto kind = kinds_.find(GetDlgCtrlID(control));
+    return kind != kinds_.end() && kind->second == Kind::DropDownList &&
+           GetParent(control) == window_ && SendMessageW(control, CB_GETDROPPEDSTATE, 0, 0) != 0;
+}
+
+int Win32Backend::focusedControl() {
+    HWND focus = GetFocus();
+    if (focus == nullptr || window_ == nullptr || !IsChild(window_, focus)) return idNone;
+    const int id = GetDlgCtrlID(focus);
+    return kinds_.count(id) != 0 ? id : idNone;
 }
 
 void Win32Backend::runPostedCalls() {
