@@ -288,3 +288,35 @@ check_log() {
             head -20
     fi
 }
+
+# start_xvfb WORK: an X server of the test's own, its display in DISPLAY and
+# its process in xvfbPid; skips when it does not come up.
+start_xvfb() {
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$1/display" 2> "$1/xvfb.log" &
+    xvfbPid=$!
+    for _ in $(seq 100); do
+        [[ -s "$1/display" ]] && break
+        sleep 0.1
+    done
+    [[ -s "$1/display" ]] || skip "Xvfb did not start"
+    export DISPLAY=:$(cat "$1/display")
+}
+
+# make_wine_prefix WORK: the Wine prefix WINEPREFIX (set by the caller before
+# anything can end its wineserver) made in WORK, with the Windows Japanese
+# font names mapped to the IPA fonts.
+make_wine_prefix() {
+    if ! timeout 120 wine wineboot --init > "$1/wineboot.log" 2>&1; then
+        fail "wineboot could not make the prefix"
+        cat "$1/wineboot.log"
+        exit 1
+    fi
+    {
+        printf '\xff\xfe'
+        printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
+            '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
+            '"ＭＳ Ｐゴシック"="IPAPGothic"' '"ＭＳ ゴシック"="IPAGothic"' '"MS Shell Dlg"="IPAPGothic"' |
+            iconv -f UTF-8 -t UTF-16LE
+    } > "$1/fonts.reg"
+    timeout 60 wine regedit /S "$1/fonts.reg" > /dev/null 2>&1 || fail "the font replacements"
+}

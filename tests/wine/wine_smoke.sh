@@ -83,28 +83,8 @@ make_device_namespace wsm "$monitorAddress" "$deviceAddress"
 # ---------------------------------------------------------------------------
 # Step 3: an X server and a Wine prefix of the test's own, with the Windows
 # Japanese font names mapped to the IPA fonts.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$work/display" 2> "$work/xvfb.log" &
-xvfbPid=$!
-for _ in $(seq 100); do
-    [[ -s "$work/display" ]] && break
-    sleep 0.1
-done
-[[ -s "$work/display" ]] || skip "Xvfb did not start"
-export DISPLAY=:$(cat "$work/display")
-
-if ! timeout 120 wine wineboot --init > "$work/wineboot.log" 2>&1; then
-    fail "wineboot could not make the prefix"
-    cat "$work/wineboot.log"
-    exit 1
-fi
-{
-    printf '\xff\xfe'
-    printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
-        '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
-        '"ＭＳ Ｐゴシック"="IPAPGothic"' '"ＭＳ ゴシック"="IPAGothic"' '"MS Shell Dlg"="IPAPGothic"' |
-        iconv -f UTF-8 -t UTF-16LE
-} > "$work/fonts.reg"
-timeout 60 wine regedit /S "$work/fonts.reg" > /dev/null 2>&1 || fail "the font replacements"
+start_xvfb "$work"
+make_wine_prefix "$work"
 pass "Wine prefix ready"
 
 # ---------------------------------------------------------------------------
