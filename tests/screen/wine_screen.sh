@@ -329,11 +329,8 @@ else
 fi
 ((widest <= labelWidth)) && pass "the widest address text (${widest} px) fits the label" ||
     fail "the widest address text (${widest} px) is wider than the label (${labelWidth} px)"
-if [[ -n "$shotDir" ]]; then
-    read -r x y w h <<< "$frame"
-    import -window root -crop "${w}x$h+$x+$y" +repage "$shotDir/$variant-wine.png" &&
-        pass "screenshot $shotDir/$variant-wine.png"
-fi
+[[ -n "$shotDir" ]] && import -window root -crop "${mainW}x$mainH+$mainX+$mainY" +repage \
+    "$shotDir/$variant-wine.png" && pass "screenshot $shotDir/$variant-wine.png"
 
 if [[ $variant == kelvane ]]; then
     click 1027
