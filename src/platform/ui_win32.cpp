@@ -279,6 +279,10 @@ int Win32Backend::runModal() {
     // as the modal run ends, before the destroy handler's work.
     if (owner != nullptr) EnableWindow(owner, TRUE);
     ShowWindow(window, SW_HIDE);
+    // A look at the queue hands the hide to the screen now; the destroy
+    // handler may keep the thread busy for a while.
+    MSG next{};
+    PeekMessageW(&next, nullptr, 0, 0, PM_NOREMOVE);
     destroySequence();
     {
         std::lock_guard lock(postMutex_);
