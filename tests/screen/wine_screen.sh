@@ -78,23 +78,23 @@ trap cleanup EXIT
 make_device_namespace wsc "$monitorAddress $secondAddress" "$deviceAddress"
 start_xvfb "$work"
 make_wine_prefix "$work"
-# Wine draws the windows' frames and captions itself, as Windows does, and
-# no window manager is asked to withdraw a window that hides.
+# Wine draws the windows' frames and captions itself, as Windows does: with
+# no window manager on this server, a hide would wait for a withdrawal.
 timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f > /dev/null 2>&1 ||
     fail "Wine's unmanaged windows"
 
 # ---------------------------------------------------------------------------
 # The dialog template and the window on the screen.
 
-# rc_rect ID [TEMPLATE]: x y cx cy of a control, in dialog units.
+# rc_rect ID: x y cx cy of a control of the main window, in dialog units.
 rc_rect() {
-    awk -F', *' -v id="$1" -v tpl="${2:-102}" '
-        $0 ~ "^" tpl " DIALOGEX" { inside = 1; next }
+    awk -F', *' -v id="$1" '
+        /^102 DIALOGEX/ { inside = 1; next }
         inside && /^END/ { exit }
         inside && $2 == id { print $(NF - 4), $(NF - 3), $(NF - 2), $(NF - 1); exit }' "$rcFile"
 }
-# rc_size [TEMPLATE]: cx cy of a dialog, in dialog units.
-rc_size() { awk -F', *' -v tpl="${1:-102}" '$0 ~ "^" tpl " DIALOGEX" { print $3, $4; exit }' "$rcFile"; }
+# rc_size: cx cy of the main window, in dialog units.
+rc_size() { awk -F', *' '/^102 DIALOGEX/ { print $3, $4; exit }' "$rcFile"; }
 
 # window_of CAPTION: the X window of a viewable top-level window.
 window_of() {

@@ -299,7 +299,8 @@ start_xvfb() {
         sleep 0.1
     done
     [[ -s "$1/display" ]] || skip "Xvfb did not start"
-    export DISPLAY=:$(cat "$1/display")
+    DISPLAY=:$(cat "$1/display")
+    export DISPLAY
 }
 
 # make_wine_prefix WORK: the Wine prefix WINEPREFIX (set by the caller before
