@@ -305,6 +305,12 @@ expect_faces "stopped: status and input lamps" grey 1017 "${lamps[@]}"
 click 1001
 wait_until 100 listens_at "$boundAt" && pass "the server button starts the server on $boundAt:$port1" ||
     fail "no listener on $boundAt:$port1 after the server button: $(listening_on $port1)"
+# Enter on the focused server button presses nothing in the main window.
+keys Return
+sleep 0.5
+listens_at "$boundAt" && caption_is "$productName" &&
+    pass "Enter on the focused server button leaves the server running and the window open" ||
+    fail "Enter on the focused server button stopped the server or closed the window"
 snap
 expect_faces "running: status" red 1017
 expect_faces "running, no frame yet: input lamps" black "${lamps[@]}"
