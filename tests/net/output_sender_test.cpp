@@ -59,7 +59,7 @@ TEST_F(OutputSender, ANewConnectionReachesADeviceThatClosedItsOwn) {
     TestListener devicePort(deviceAddress(), dest);
     ASSERT_TRUE(devicePort.listening());
     runMonitor([&](Window& w, CMonitorDlg& dlg) {
-        w.type(ids::destPortEdit, " " + str(dest));
+        w.type(ids::destPortEdit, std::string(" ").append(str(dest)));
         startWith(w, {str(port), "", "", ""});
         {
             Device d(port);

@@ -62,7 +62,7 @@ TEST_F(ServerLifecycle, DuplicatePortsOpenNothing) {
     const int port = freePort();
     const int other = freePort();
     runMonitor([&](Window& w, CMonitorDlg& dlg) {
-        startWith(w, {str(port), str(other), " " + str(port), ""});
+        startWith(w, {str(port), str(other), std::string(" ").append(str(port)), ""});
         ASSERT_EQ(ui::headless::messageBoxes().size(), 1u);
         EXPECT_EQ(ui::headless::messageBoxes()[0], jp("ポート番号は重複できません。"));
         EXPECT_TRUE(looksStopped(w));
