@@ -19,9 +19,13 @@ std::string modulePath();
 // The folder of a path by the remove-file-spec rule: the last component
 // and its separator go, except after a root, which keeps its separator.
 std::string removeFileSpec(std::string_view path);
-// exeFolder: the folder of modulePath(), cut to at most maxBytes bytes at a
-// character boundary (empty when it would not fit whole).
-std::string moduleFolder(std::size_t maxBytes = 255);
+// exeFolder, the one folder of the program's own files (last-settings
+// pointer, default settings, default log): the folder of modulePath() while
+// it can be written, as for a copy kept in a folder of the user's; else
+// productName's per-user folder ($XDG_DATA_HOME or ~/.local/share on Linux,
+// %LOCALAPPDATA% on Windows), made when it is chosen. Empty when the chosen
+// folder is longer than maxBytes: a cut folder would name another place.
+std::string dataFolder(std::string_view productName, std::size_t maxBytes = 255);
 // Tests run the program's code as if it lay in another folder.
 void overrideModulePathForTesting(std::string_view cp932Path);
 

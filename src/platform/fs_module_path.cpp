@@ -1,4 +1,5 @@
-// The module's path and folder, with the stand-in path tests may set.
+// The module's path, the folder of the program's files, and the stand-in
+// path tests may set.
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -26,11 +27,20 @@ void overrideModulePathForTesting(std::string_view cp932Path) {
     overriddenModulePath = cp932Path;
 }
 
-std::string moduleFolder(std::size_t maxBytes) {
+std::string dataFolder(std::string_view productName, std::size_t maxBytes) {
     std::string folder = removeFileSpec(modulePath());
-    // A cut folder would name another place; an empty one makes every joined
-    // path fail visibly instead.
+    // An installed program's folder belongs to the system. Without a base for
+    // the per-user folder the files stay where their opens fail visibly.
+    bool perUser = false;
+    if (!detail::folderIsWritable(folder)) {
+        const std::string base = detail::perUserBase();
+        if (!base.empty()) {
+            folder = base + pathSeparator + std::string(productName);
+            perUser = true;
+        }
+    }
     if (folder.size() > maxBytes) return std::string();
+    if (perUser) detail::makeFolders(folder);
     return folder;
 }
 

@@ -7,5 +7,11 @@ namespace fs::detail {
 
 // The running program's own path as the system reports it, CP932.
 std::string ownModulePath();
+// Whether files can be made in the folder by this process.
+bool folderIsWritable(const std::string& cp932Folder);
+// The folder that holds every program's per-user files; empty if unknown.
+std::string perUserBase();
+// Makes the folder, and on Linux its missing parents, for this user only.
+void makeFolders(const std::string& cp932Folder);
 
 }  // namespace fs::detail

@@ -1,11 +1,13 @@
 // Files on Linux: paths are CP932 inside the program and UTF-8 on the file
 // system; exclusive use is an flock taken before anything is changed.
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -106,6 +108,40 @@ int openFlags(OpenMode mode) {
 
 std::string detail::ownModulePath() {
     return text::utf8ToCp932(readOwnExecutablePath());
+}
+
+bool detail::folderIsWritable(const std::string& cp932Folder) {
+    if (cp932Folder.empty()) return false;
+    const std::string folder = text::cp932ToUtf8(cp932Folder);
+    struct stat status {};
+    return ::stat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode) &&
+           ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+std::string detail::perUserBase() {
+    // A relative XDG_DATA_HOME is to be ignored, as the XDG rules say.
+    const auto withoutEndSlashes = [](std::string path) {
+        while (path.size() > 1 && path.back() == '/') path.pop_back();
+        return text::utf8ToCp932(path == "/" ? std::string() : path);
+    };
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    if (dataHome != nullptr && dataHome[0] == '/') return withoutEndSlashes(dataHome);
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || home[0] != '/') {
+        const passwd* user = ::getpwuid(::geteuid());
+        home = user != nullptr ? user->pw_dir : nullptr;
+    }
+    if (home == nullptr || home[0] != '/') return std::string();
+    return withoutEndSlashes(home) + "/.local/share";
+}
+
+void detail::makeFolders(const std::string& cp932Folder) {
+    // '/' is never the second byte of a CP932 character, so it splits safely.
+    const std::string folder = text::cp932ToUtf8(cp932Folder);
+    for (std::size_t end = folder.find('/', 1);; end = folder.find('/', end + 1)) {
+        ::mkdir(folder.substr(0, end).c_str(), 0700);
+        if (end == std::string::npos) return;
+    }
 }
 
 std::string removeFileSpec(std::string_view path) {

@@ -83,6 +83,39 @@ std::string detail::ownModulePath() {
     }
 }
 
+bool detail::folderIsWritable(const std::string& cp932Folder) {
+    if (cp932Folder.empty()) return false;
+    // Rights under Program Files come from access lists that only a try
+    // answers: make a file that goes again when its handle closes.
+    std::wstring probe = widePath(cp932Folder);
+    if (probe.back() != L'\\') probe += L'\\';
+    probe += L"~write-test-" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+    HANDLE handle = CreateFileW(
+        probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(handle);
+    return true;
+}
+
+std::string detail::perUserBase() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD length = GetEnvironmentVariableW(L"LOCALAPPDATA", buffer.data(),
+                                                     static_cast<DWORD>(buffer.size()));
+        if (length == 0) return std::string();
+        if (length < buffer.size()) {
+            return text::utf16ToCp932(std::u16string(buffer.begin(), buffer.begin() + length));
+        }
+        buffer.resize(length);
+    }
+}
+
+void detail::makeFolders(const std::string& cp932Folder) {
+    // %LOCALAPPDATA% itself always exists; only the program's folder is new.
+    CreateDirectoryW(widePath(cp932Folder).c_str(), nullptr);
+}
+
 std::string removeFileSpec(std::string_view path) {
     return winpath::removeFileSpec(path);
 }

@@ -43,12 +43,20 @@ bool CMonitorDlg::OnInitDialog() {
 
     setDefaultTexts();
 
-    const std::string folderPrefix = exeFolder + fs::pathSeparator + variant::productName;
     titleText = variant::productName;
-    logPath = folderPrefix + ".csv";
-    iniPath = folderPrefix + ".ini";
+    if (exeFolder.empty()) {
+        // Joined to an empty folder the default files would lie at the root
+        // of the file system: they stay unnamed, and the user is told why.
+        MessageBox(
+            text::jp("設定とログを置くフォルダのパスが255バイトを超えるため、"
+                     "既定のファイルを使えません。"));
+    } else {
+        const std::string folderPrefix = exeFolder + fs::pathSeparator + variant::productName;
+        logPath = folderPrefix + ".csv";
+        iniPath = folderPrefix + ".ini";
+        settingsPath = folderPrefix + "." + variant::settingsExtension;
+    }
     logFileEdit.setText(logPath);
-    settingsPath = folderPrefix + "." + variant::settingsExtension;
 
     restoreLastSettings();
     traceLine(this, "cfg : %s\r\n", settingsPath.c_str());

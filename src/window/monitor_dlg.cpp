@@ -64,7 +64,7 @@ CMonitorDlg::CMonitorDlg()
         portSlots[k].peerAddr.store(0);
     }
 
-    exeFolder = fs::moduleFolder();
+    exeFolder = fs::dataFolder(variant::productName);
     fileVersion = programFileVersion();
     versionText = formatVersionText(fileVersion);
 }

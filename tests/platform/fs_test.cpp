@@ -2,13 +2,18 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/text.h"
 #include "version.h"
@@ -54,29 +59,92 @@ TEST(RemoveFileSpec, DropsTheLastComponentButKeepsTheRoot) {
     EXPECT_EQ(fs::removeFileSpec("/\x95\x5C/Sorrel"), "/\x95\x5C");
 }
 
-TEST_F(TempFolder, ModuleFolderFollowsTheProgramPath) {
+TEST_F(TempFolder, ModulePathCanBeStoodInFor) {
     const std::string real = fs::modulePath();
     ASSERT_FALSE(real.empty());
     EXPECT_TRUE(stdfs::equivalent(text::cp932ToUtf8(real), "/proc/self/exe"));
-    EXPECT_EQ(fs::moduleFolder(4096), real.substr(0, real.rfind('/')));
-
     fs::overrideModulePathForTesting("/opt/\x8A\xC4\x8E\x8B/Kelvane");  // 監視
     EXPECT_EQ(fs::modulePath(), "/opt/\x8A\xC4\x8E\x8B/Kelvane");
-    EXPECT_EQ(fs::moduleFolder(), "/opt/\x8A\xC4\x8E\x8B");
-    fs::overrideModulePathForTesting("/Kelvane");
-    EXPECT_EQ(fs::moduleFolder(), "/");
     fs::overrideModulePathForTesting("");
     EXPECT_EQ(fs::modulePath(), real);
 }
 
-TEST_F(TempFolder, ModuleFolderThatDoesNotFitIsEmptyNeverCut) {
-    const std::string fits = "/" + std::string(254, 'a');
+// The per-user folder's environment, set for one test and put back after it.
+class DataFolder : public TempFolder {
+protected:
+    void SetUp() override {
+        TempFolder::SetUp();
+        for (const char* name : {"XDG_DATA_HOME", "HOME"}) {
+            const char* value = std::getenv(name);
+            saved_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+        }
+        ::setenv("XDG_DATA_HOME", path("data").c_str(), 1);
+    }
+    void TearDown() override {
+        for (const auto& [name, value] : saved_) {
+            if (value) {
+                ::setenv(name.c_str(), value->c_str(), 1);
+            } else {
+                ::unsetenv(name.c_str());
+            }
+        }
+        TempFolder::TearDown();
+    }
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+TEST_F(DataFolder, AWritableProgramFolderKeepsTheFilesBesideTheProgram) {
+    stdfs::create_directories(path("\u76e3\u8996"));  // 監視
+    fs::overrideModulePathForTesting(path("\x8A\xC4\x8E\x8B/Kelvane"));
+    EXPECT_EQ(fs::dataFolder("Kelvane"), path("\x8A\xC4\x8E\x8B"));
+    fs::overrideModulePathForTesting(path("Kelvane"));
+    EXPECT_EQ(fs::dataFolder("Kelvane", 4096), folder_.string());
+    fs::overrideModulePathForTesting("");
+    const std::string real = fs::modulePath();
+    EXPECT_EQ(fs::dataFolder("Kelvane", 4096), real.substr(0, real.rfind('/')));
+    EXPECT_FALSE(stdfs::exists(path("data")));
+}
+
+TEST_F(DataFolder, AFolderThatCannotBeWrittenSendsTheFilesToThePerUserFolder) {
+    // A folder that is not there stands for one the user may not write.
+    fs::overrideModulePathForTesting(path("absent/Sorrel"));
+    EXPECT_EQ(fs::dataFolder("Sorrel"), path("data/Sorrel"));
+    struct stat status {};
+    ASSERT_EQ(::stat(path("data/Sorrel").c_str(), &status), 0);
+    EXPECT_TRUE(S_ISDIR(status.st_mode));
+    EXPECT_EQ(status.st_mode & 0777, 0700u);
+    EXPECT_NE(fs::TextFile::open(path("data/Sorrel/Sorrel.ini"), fs::OpenMode::Truncate), nullptr);
+
+    // Without XDG_DATA_HOME, or with a relative one, the base is under HOME.
+    ::setenv("HOME", path("home/").c_str(), 1);
+    for (const char* dataHome : {"relative/data", ""}) {
+        ::setenv("XDG_DATA_HOME", dataHome, 1);
+        EXPECT_EQ(fs::dataFolder("Kelvane"), path("home/.local/share/Kelvane"));
+    }
+    ::unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(fs::dataFolder("Kelvane"), path("home/.local/share/Kelvane"));
+    EXPECT_TRUE(stdfs::is_directory(path("home/.local/share/Kelvane")));
+}
+
+TEST_F(DataFolder, AFolderThatDoesNotFitIsEmptyNeverCut) {
+    const std::string fits = path(std::string(254 - folder_.string().size(), 'a'));
+    ASSERT_EQ(fits.size(), 255u);
+    stdfs::create_directories(fits);
     fs::overrideModulePathForTesting(fits + "/Kelvane");
-    EXPECT_EQ(fs::moduleFolder(255), fits);
-    const std::string tooLong = "/" + std::string(255, 'a');
+    EXPECT_EQ(fs::dataFolder("Kelvane"), fits);
+    const std::string tooLong = fits + "b";
+    stdfs::create_directories(tooLong);
     fs::overrideModulePathForTesting(tooLong + "/Kelvane");
-    EXPECT_EQ(fs::moduleFolder(255), "");
-    EXPECT_EQ(fs::moduleFolder(256), tooLong);
+    EXPECT_EQ(fs::dataFolder("Kelvane"), "");
+    EXPECT_EQ(fs::dataFolder("Kelvane", 256), tooLong);
+
+    // The per-user folder obeys the same limit, and is not made then.
+    const std::string longBase = path(std::string(247 - folder_.string().size(), 'c'));
+    ::setenv("XDG_DATA_HOME", longBase.c_str(), 1);
+    fs::overrideModulePathForTesting(path("absent/Kelvane"));
+    EXPECT_EQ(fs::dataFolder("Kelvane"), "");
+    EXPECT_FALSE(stdfs::exists(longBase));
+    EXPECT_EQ(fs::dataFolder("Sorrel"), longBase + "/Sorrel");
 }
 
 TEST_F(TempFolder, OnlyTheProgramItselfCarriesTheVersion) {

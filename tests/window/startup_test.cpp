@@ -1,7 +1,9 @@
 // The main window's start-up: start values, the adapter list, the no-device
 // path, keys, the minimised icon and the end of the window.
 #include <chrono>
+#include <filesystem>
 
+#include "platform/fs.h"
 #include "platform/text.h"
 #include "shell/monitor_app.h"
 #include "support/monitor_fixture.h"
@@ -98,6 +100,23 @@ TEST_F(StartupTest, NoAdapterShowsTheMessageOnceAndEndsBeforeAnythingElse) {
     EXPECT_TRUE(dlg.settingsPath.empty());
 }
 
+TEST_F(StartupTest, AFolderTooLongForItsBufferNamesNoDefaultFileAndSaysSo) {
+    std::string deep = folder;
+    while (deep.size() <= 255) deep.append("/").append(60, 'd');
+    std::filesystem::create_directories(deep);
+    fs::overrideModulePathForTesting(deep + "/" + variant::productName);
+    runMonitor([&](Window& w, CMonitorDlg& dlg) {
+        EXPECT_EQ(dlg.exeFolder, "");
+        EXPECT_EQ(dlg.iniPath, "");
+        EXPECT_EQ(dlg.settingsPath, "");
+        EXPECT_EQ(w.text(ids::logFileEdit), "");
+    });
+    ASSERT_EQ(ui::headless::messageBoxes().size(), 1u);
+    EXPECT_EQ(
+        ui::headless::messageBoxes()[0],
+        jp("設定とログを置くフォルダのパスが255バイトを超えるため、既定のファイルを使えません。"));
+}
+
 TEST_F(StartupTest, ApplicationEndsQuietlyAfterTheNoDeviceMessage) {
     iphelp::fake::tables().addresses.clear();
     CMonitorApp app;
@@ -149,8 +168,8 @@ TEST_F(StartupTest, NameEditsStopAtTwentyBytesWithoutSplittingACharacter) {
         w.type(ids::inputNameEdit1, jp("あいうえおかきくけこさ"));
         EXPECT_EQ(w.text(ids::inputNameEdit1), jp("あいうえおかきくけこ"));
         // An odd byte before them leaves room for nine and a half: nine stay.
-        w.type(ids::inputNameEdit1, "A" + jp("あいうえおかきくけこ"));
-        EXPECT_EQ(w.text(ids::inputNameEdit1), "A" + jp("あいうえおかきくけ"));
+        w.type(ids::inputNameEdit1, std::string("A").append(jp("あいうえおかきくけこ")));
+        EXPECT_EQ(w.text(ids::inputNameEdit1), std::string("A").append(jp("あいうえおかきくけ")));
     });
 }
 
