@@ -3,10 +3,10 @@
 # --test also those the whole test suite needs. Run as root.
 set -euo pipefail
 
-packages=(build-essential cmake qt6-base-dev libgtest-dev libgmock-dev fonts-ipafont-gothic)
+packages=(build-essential cmake file qt6-base-dev libgtest-dev libgmock-dev fonts-ipafont-gothic)
 if [[ "${1:-}" == "--test" ]]; then
   packages+=(xvfb imagemagick iproute2 util-linux procps clang libclang-rt-14-dev
-             g++-mingw-w64-x86-64 wine wine64 x11-utils xdotool ccache)
+             g++-mingw-w64-x86-64 wine wine64 x11-utils xdotool ccache lintian)
 fi
 
 missing=()

@@ -61,6 +61,8 @@ int mulDiv(int a, int b, int c) {
     return static_cast<int>(product >= 0 ? (product + half) / c : (product - half) / c);
 }
 
+}  // namespace
+
 QPixmap drawProgramIcon(int size) {
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
@@ -82,8 +84,6 @@ QPixmap drawProgramIcon(int size) {
     painter.drawRect(QRectF(2 * unit, 10.5 * unit, 12 * unit, 1 * unit));
     return pixmap;
 }
-
-}  // namespace
 
 QApplication& application() {
     static QApplication* const app = createApplication();

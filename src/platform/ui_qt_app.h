@@ -51,5 +51,7 @@ private:
 
 inline constexpr int programIconResource = 128;
 QIcon programIcon();
+// The icon at one size, also for the icon files of the desktop's menus.
+QPixmap drawProgramIcon(int size);
 
 }  // namespace ui::qt
