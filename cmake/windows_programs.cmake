@@ -11,11 +11,19 @@ ExternalProject_Add(
   SOURCE_DIR ${PROJECT_SOURCE_DIR}
   BINARY_DIR ${MONITOR_RCGEN_DIR}
   CMAKE_ARGS -DCMAKE_BUILD_TYPE=Debug -DMONITOR_WITH_QT=OFF -DMONITOR_WITH_TESTS=OFF
+             -DMONITOR_WERROR=${MONITOR_WERROR}
              -DCMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER}
   BUILD_COMMAND ${CMAKE_COMMAND} --build ${MONITOR_RCGEN_DIR} --target rcgen_kelvane rcgen_sorrel
   INSTALL_COMMAND ""
   BUILD_ALWAYS ON
   BUILD_BYPRODUCTS ${MONITOR_RCGEN_DIR}/bin/rcgen_kelvane ${MONITOR_RCGEN_DIR}/bin/rcgen_sorrel)
+
+# The application manifest lives in a script of its own beside the
+# generated one.
+set(MONITOR_MANIFEST ${PROJECT_SOURCE_DIR}/packaging/windows/app.manifest)
+set(MONITOR_MANIFEST_RC ${CMAKE_BINARY_DIR}/generated/manifest.rc)
+configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/manifest.rc.in ${MONITOR_MANIFEST_RC} @ONLY)
+set_source_files_properties(${MONITOR_MANIFEST_RC} PROPERTIES OBJECT_DEPENDS ${MONITOR_MANIFEST})
 
 function(monitor_add_windows_program program variant)
   set(generated ${CMAKE_BINARY_DIR}/generated/${program})
@@ -28,6 +36,6 @@ function(monitor_add_windows_program program variant)
     VERBATIM)
   set_source_files_properties(${generated}.rc PROPERTIES OBJECT_DEPENDS ${generated}.ico)
 
-  add_executable(${program} WIN32 shell/main.cpp ${generated}.rc)
+  add_executable(${program} WIN32 shell/main.cpp ${generated}.rc ${MONITOR_MANIFEST_RC})
   target_link_libraries(${program} PRIVATE ${variant}_system ui_win32 iphelp_system)
 endfunction()

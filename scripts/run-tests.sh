@@ -2,8 +2,10 @@
 # Installs what the suite needs, builds, and runs every test: the programs'
 # own suite (unit, integration and end-to-end), the same suite under
 # ThreadSanitizer and under AddressSanitizer with UndefinedBehaviorSanitizer,
-# short fuzzing runs, and the Windows programs cross-built and smoke-tested
-# under Wine. Run as root from the clone.
+# short fuzzing runs, the Debian package from a Release build with its own
+# test, and the Windows programs cross-built, zipped and tested under Wine
+# (also at two screen scales). Warnings are errors in every build. Run as
+# root from the clone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -26,8 +28,15 @@ build_and_test() {
 
 # The Windows programs first: the suite drives them under Wine on a screen.
 step "Windows cross build"
-cmake -S . -B build-win --toolchain cmake/mingw-w64.cmake "${launcher[@]}" >/dev/null
+cmake -S . -B build-win --toolchain cmake/mingw-w64.cmake "${launcher[@]}" -DMONITOR_WERROR=ON >/dev/null
 cmake --build build-win -j"$jobs"
+(cd build-win && cpack -G ZIP)
+zip=build-win/kelvane-sorrel-1.0.3.0-windows-x64.zip
+if [[ "$(cmake -E tar tf "$zip" | grep -v '/$' | sort | tr '\n' ' ')" != \
+    "kelvane-sorrel-1.0.3.0-windows-x64/Kelvane.exe kelvane-sorrel-1.0.3.0-windows-x64/Sorrel.exe kelvane-sorrel-1.0.3.0-windows-x64/readme.txt " ]]; then
+  echo "the Windows zip holds other files than both programs and the note"
+  exit 1
+fi
 if x86_64-w64-mingw32-objdump -p build-win/bin/Kelvane.exe build-win/bin/Sorrel.exe |
     grep 'DLL Name' | grep -viE 'kernel32|user32|gdi32|comdlg32|comctl32|ws2_32|iphlpapi|version|msvcrt|advapi32|shell32'; then
   echo "a Windows program loads a DLL that Windows does not ship"
@@ -35,18 +44,27 @@ if x86_64-w64-mingw32-objdump -p build-win/bin/Kelvane.exe build-win/bin/Sorrel.
 fi
 
 step "build and tests"
-build_and_test build -DMONITOR_WINDOWS_BUILD="$PWD/build-win"
+build_and_test build -DMONITOR_WINDOWS_BUILD="$PWD/build-win" -DMONITOR_WERROR=ON
+
+# A Release build of every target, tests included, so that another build
+# type than the default one builds too; its suite is the one above.
+step "Debian package"
+cmake -S . -B build-release "${launcher[@]}" -DCMAKE_BUILD_TYPE=Release -DMONITOR_WERROR=ON >/dev/null
+cmake --build build-release -j"$jobs"
+(cd build-release && cpack -G DEB)
+tests/package/package_test.sh build-release/kelvane_1.0.3.0_amd64.deb build/bin/device_sim
 
 step "ThreadSanitizer"
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-  build_and_test build-tsan -DMONITOR_SANITIZER=thread
+  build_and_test build-tsan -DMONITOR_SANITIZER=thread -DMONITOR_WERROR=ON
 
 step "AddressSanitizer and UndefinedBehaviorSanitizer"
 ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1" \
-  build_and_test build-asan -DMONITOR_SANITIZER=address
+  build_and_test build-asan -DMONITOR_SANITIZER=address -DMONITOR_WERROR=ON
 
 step "fuzzing"
 ./scripts/fuzz-short.sh
 
-step "Wine smoke test"
+step "Wine smoke and scale tests"
 tests/wine/wine_smoke.sh build-win/bin build/bin/device_sim
+tests/wine/wine_dpi.sh build-win/bin
