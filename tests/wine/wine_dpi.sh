@@ -4,7 +4,9 @@
 # program's window, started at 96 and then at 144 dpi (LogPixels in the
 # prefix's registry), grows with the DPI: its size in pixels scales by 1.5,
 # and the grey that a stopped server gives its lamps and its status label
-# covers about 1.5 squared as many pixels.
+# covers about 1.5 squared as many pixels. Wine lays out a program without
+# the manifest at the screen's DPI as well, so there the size checks guard
+# the dialog-unit and font arithmetic and the manifest check the manifest.
 #
 #   wine_dpi.sh WINDOWS_BIN_DIR [SCREENSHOT_DIR]
 #
