@@ -53,6 +53,7 @@ int setNoDelay(Socket s);                           // TCP_NODELAY
 int setNonBlocking(Socket s, bool nonBlocking);     // ioctlsocket FIONBIO
 int bind(Socket s, const SockAddrIn& address);
 int listen(Socket s, int backlog);
+// The accepted socket blocks, whatever the mode of the listening socket.
 Socket accept(Socket s, SockAddrIn* peer);
 int connect(Socket s, const SockAddrIn& address);
 // How long a blocking connect waits for an answer before it fails with

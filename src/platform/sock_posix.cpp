@@ -14,16 +14,15 @@
 #include <climits>
 
 #include "platform/sock.h"
+#include "platform/sock_posix_error.h"
 
 namespace sock {
 
 namespace {
-
-// Winsock gives up on a connect after about 21 seconds (three SYN
-// retransmissions); Linux would wait two minutes and more.
-std::atomic<int> g_connectTimeoutMilliseconds{21000};
-
 thread_local int t_lastError = 0;
+}  // namespace
+
+namespace detail {
 
 int winsockErrorOf(int posixError) {
     switch (posixError) {
@@ -108,6 +107,18 @@ int fail(int winsockError) {
 int failFromErrno() {
     return fail(winsockErrorOf(errno));
 }
+
+}  // namespace detail
+
+namespace {
+
+using detail::fail;
+using detail::failFromErrno;
+using detail::winsockErrorOf;
+
+// Winsock gives up on a connect after about 21 seconds (three SYN
+// retransmissions); Linux would wait two minutes and more.
+std::atomic<int> g_connectTimeoutMilliseconds{21000};
 
 // The descriptor behind a socket handle, or -1 for a handle that cannot be one.
 int fdOf(Socket s) {

@@ -75,7 +75,12 @@ Socket accept(Socket s, SockAddrIn* peer) {
     sockaddr_in remote{};
     int length = sizeof remote;
     const SOCKET accepted = ::accept(native(s), reinterpret_cast<sockaddr*>(&remote), &length);
-    if (accepted != INVALID_SOCKET && peer != nullptr) {
+    if (accepted == INVALID_SOCKET) return invalidSocket;
+    // An accepted socket inherits the listening socket's mode; it blocks
+    // here, as on every platform.
+    u_long blocking = 0;
+    ::ioctlsocket(accepted, FIONBIO, &blocking);
+    if (peer != nullptr) {
         peer->port = remote.sin_port;
         peer->addr = remote.sin_addr.s_addr;
     }

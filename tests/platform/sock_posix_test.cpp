@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/sock.h"
+#include "platform/sock_wake.h"
 
 namespace {
 
@@ -199,6 +200,59 @@ TEST_F(Sock, ReceiveTimeOutAndWouldBlock) {
     EXPECT_EQ(sock::recv(served, &byte, 1), 1);
     EXPECT_EQ(byte, '\x5a');
     EXPECT_EQ(sock::selectReadable(served, 1000), 0);
+    sock::closesocket(served);
+    sock::closesocket(client);
+    sock::closesocket(listener.socket);
+}
+
+TEST_F(Sock, AWaitEndsWhenItsSocketIsReadableOrItsWakeUpIsSignalledAndNotBefore) {
+    Listener listener = listenOnLoopback();
+    const sock::Socket client = connectTo(listener.port, loopback());
+    const sock::Socket served = sock::accept(listener.socket, nullptr);
+    sock::WakeUp wakeUp;
+    ASSERT_TRUE(wakeUp.valid());
+
+    EXPECT_EQ(sock::waitReadableOrWoken(served, wakeUp, 30000), sock::Wait::TimedOut);
+    EXPECT_FALSE(sock::sleepUnlessWoken(wakeUp, 20000));
+    EXPECT_EQ(sock::send(client, "\x5a", 1), 1);
+    EXPECT_EQ(sock::waitReadableOrWoken(served, wakeUp), sock::Wait::Readable);
+    // A listening socket counts as readable once a connection waits.
+    EXPECT_EQ(sock::waitReadableOrWoken(listener.socket, wakeUp, 30000), sock::Wait::TimedOut);
+    const sock::Socket second = connectTo(listener.port, loopback());
+    EXPECT_EQ(sock::waitReadableOrWoken(listener.socket, wakeUp), sock::Wait::Readable);
+
+    // A thread blocked without a time limit on a quiet socket wakes at the
+    // signal, and every later wait returns at once, even with a byte there.
+    const sock::Socket quiet = sock::accept(listener.socket, nullptr);
+    std::atomic<int> result{-1};
+    std::thread waiter(
+        [&] { result = static_cast<int>(sock::waitReadableOrWoken(quiet, wakeUp)); });
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(result.load(), -1);
+    const auto signalled = std::chrono::steady_clock::now();
+    wakeUp.signal();
+    waiter.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - signalled, 100ms);
+    EXPECT_EQ(result.load(), static_cast<int>(sock::Wait::Woken));
+    wakeUp.signal();
+    EXPECT_EQ(sock::waitReadableOrWoken(served, wakeUp), sock::Wait::Woken);
+    EXPECT_EQ(sock::waitReadableOrWoken(quiet, wakeUp), sock::Wait::Woken);
+    EXPECT_TRUE(sock::sleepUnlessWoken(wakeUp, sock::noTimeLimit));
+
+    EXPECT_EQ(sock::waitReadableOrWoken(sock::invalidSocket, wakeUp), sock::Wait::Failed);
+    EXPECT_EQ(sock::lastError(), sock::wsaENOTSOCK);
+    for (sock::Socket s : {quiet, second, served, client, listener.socket}) sock::closesocket(s);
+}
+
+TEST_F(Sock, AnAcceptedSocketBlocksWhenItsListenerDoesNot) {
+    Listener listener = listenOnLoopback();
+    ASSERT_EQ(sock::setNonBlocking(listener.socket, true), 0);
+    EXPECT_EQ(sock::accept(listener.socket, nullptr), sock::invalidSocket);
+    EXPECT_EQ(sock::lastError(), sock::wsaEWOULDBLOCK);
+    const sock::Socket client = connectTo(listener.port, loopback());
+    const sock::Socket served = sock::accept(listener.socket, nullptr);
+    ASSERT_NE(served, sock::invalidSocket);
+    EXPECT_EQ(fcntl(static_cast<int>(served), F_GETFL) & O_NONBLOCK, 0);
     sock::closesocket(served);
     sock::closesocket(client);
     sock::closesocket(listener.socket);

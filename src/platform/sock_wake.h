@@ -1,0 +1,53 @@
+// Waiting without polling: a thread blocks until its socket is readable or
+// its run is woken (a stop, or the window's close), and nothing else wakes
+// it. One implementation per platform.
+#pragma once
+
+#include <atomic>
+
+#include "platform/sock.h"
+
+namespace sock {
+
+// A wake-up handle. Once signalled it stays signalled: every wait that
+// includes it, now or later, returns at once. All the threads of one run
+// share one, so that one signal ends every wait of the run.
+class WakeUp {
+public:
+    WakeUp();
+    ~WakeUp();
+    WakeUp(const WakeUp&) = delete;
+    WakeUp& operator=(const WakeUp&) = delete;
+
+    // false when the system had no handle to give; error() says why, as a
+    // Winsock error number.
+    bool valid() const { return waitEnd_ != invalidSocket; }
+    int error() const { return error_; }
+    // From any thread, any number of times.
+    void signal();
+
+    // The handle a wait watches, and the one a signal writes to (the same on
+    // platforms with an event descriptor).
+    Socket waitEnd() const { return waitEnd_; }
+
+private:
+    Socket waitEnd_ = invalidSocket;
+    Socket signalEnd_ = invalidSocket;
+    int error_ = 0;
+    std::atomic<bool> signalled_{false};
+};
+
+enum class Wait { Readable, Woken, TimedOut, Failed };
+
+inline constexpr long noTimeLimit = -1;
+
+// Blocks until s is readable (a byte, its end, a pending connection, or an
+// error for the next call to report), or the wake-up is signalled, or the
+// time has passed. Woken wins when both hold. Failed (lastError() says why)
+// when s is no socket.
+Wait waitReadableOrWoken(Socket s, const WakeUp& wakeUp, long timeoutMicroseconds = noTimeLimit);
+// Blocks until the wake-up is signalled or the time has passed; true when
+// woken.
+bool sleepUnlessWoken(const WakeUp& wakeUp, long timeoutMicroseconds);
+
+}  // namespace sock
