@@ -1,7 +1,6 @@
-// The listen thread of one port: polls the listening socket, starts one
-// connection thread per pending connection, and cleans up on a stop.
-#include <thread>
-
+// The listen thread of one port: waits until a connection is pending or the
+// port is asked to stop, hands each connection to a connection thread of its
+// own, and cleans up on a stop.
 #include "net/service.h"
 #include "platform/text.h"
 
@@ -9,30 +8,33 @@ namespace net {
 
 namespace {
 
-// A connection no thread can serve is taken off the queue and closed, so
-// that the port is not reported ready again and again.
-void refuseConnection(const ListenerRun& run) {
-    sock::setNonBlocking(run.listenSock, true);
-    const sock::Socket s = sock::accept(run.listenSock, nullptr);
-    if (s != sock::invalidSocket) sock::closesocket(s);
-    sock::setNonBlocking(run.listenSock, false);
+// How long the listener waits when the system has no descriptor or memory
+// for a connection, instead of trying again at once: the connection stays
+// queued, so the port is reported ready again at once.
+constexpr long acceptBackOffMicroseconds = 100'000;
+
+// The pending connection went away, or another look finds it: no fault of
+// the listener's.
+bool isPassingFailure(int error) {
+    return error == sock::wsaEWOULDBLOCK || error == sock::wsaECONNABORTED ||
+           error == sock::wsaECONNRESET || error == sock::wsaEINTR;
 }
 
-// Starts a connection thread and waits until it has accepted, so that one
-// readiness report never starts a second thread for the same connection.
-void handOffConnection(CMonitorDlg& dlg, const std::shared_ptr<ListenerRun>& run) {
-    const PortSlot& slot = dlg.portSlots[static_cast<std::size_t>(run->slot)];
-    run->acceptPending.store(true);
-    run->connectionThreadStarting();
-    if (!dlg.StartWorker([&dlg, run] { connectionThread(dlg, run); })) {
-        run->acceptPending.store(false);
-        run->connectionThreadEnded();
-        refuseConnection(*run);
+// Gives an accepted connection a thread of its own; a connection that no
+// thread can serve is closed at once.
+void handOffConnection(CMonitorDlg& dlg, const std::shared_ptr<ListenerRun>& run, sock::Socket s,
+                       const sock::SockAddrIn& peer) {
+    if (!run->addConnection(s)) {
+        sock::closesocket(s);
         return;
     }
-    while (run->acceptPending.load()) {
-        if (slot.state.load() == StopRequested) return;
-        std::this_thread::yield();
+    if constexpr (variant::outputCount > 0) takeConnSock(dlg, *run, s);
+    run->connectionThreadStarting();
+    if (!dlg.StartWorker([&dlg, run, s, peer] { connectionThread(dlg, run, s, peer); })) {
+        run->connectionThreadEnded();
+        if constexpr (variant::outputCount > 0) giveUpConnSock(dlg, *run, s);
+        run->removeConnection(s);
+        sock::closesocket(s);
     }
 }
 
@@ -46,12 +48,8 @@ void clearInputs(CMonitorDlg& dlg) {
 void cleanUp(CMonitorDlg& dlg, const std::shared_ptr<ListenerRun>& run) {
     PortSlot& slot = dlg.portSlots[static_cast<std::size_t>(run->slot)];
     run->stop();
-    // The listening socket stays open until no thread is inside accept on
-    // it: its descriptor must not be reused under that thread. It is closed
-    // before the slot is Idle, so that a start right after the stop finds
-    // the port free.
-    sock::shutdownBoth(run->listenSock);
-    while (run->acceptPending.load()) std::this_thread::yield();
+    // Closed before the slot is Idle, so that a start right after the stop
+    // finds the port free.
     sock::closesocket(run->listenSock);
     // Cleared before the slot is Idle, so that a start right after the stop
     // (a settings load) never shows the inputs of the devices it ended.
@@ -77,17 +75,27 @@ void cleanUp(CMonitorDlg& dlg, const std::shared_ptr<ListenerRun>& run) {
 void listenThread(CMonitorDlg& dlg, const std::shared_ptr<ListenerRun>& run) {
     PortSlot& slot = dlg.portSlots[static_cast<std::size_t>(run->slot)];
     slot.state.store(Listening);
+    // Traced once per spell of failures, not once per try.
+    bool accepting = true;
     for (;;) {
         if (slot.state.load() == StopRequested) break;
-        const int ready = sock::selectReadable(run->listenSock, pollMicroseconds);
-        if (ready == sock::socketError) {
-            std::this_thread::sleep_for(std::chrono::microseconds(pollMicroseconds));
-            continue;
+        const sock::Wait wait = sock::waitReadableOrWoken(run->listenSock, run->wakeUp);
+        if (wait == sock::Wait::Woken) break;
+        if (wait == sock::Wait::Readable) {
+            traceLine(&dlg, "select.\r\n");
+            if (slot.state.load() == StopRequested) break;
+            sock::SockAddrIn peer;
+            const sock::Socket s = sock::accept(run->listenSock, &peer);
+            if (s != sock::invalidSocket) {
+                accepting = true;
+                handOffConnection(dlg, run, s, peer);
+                continue;
+            }
+            if (isPassingFailure(sock::lastError())) continue;
         }
-        if (ready == 0) continue;
-        traceLine(&dlg, "select.\r\n");
-        if (slot.state.load() == StopRequested) break;
-        handOffConnection(dlg, run);
+        if (accepting) traceLine(&dlg, "accept error: %d \r\n", sock::lastError());
+        accepting = false;
+        sock::sleepUnlessWoken(run->wakeUp, acceptBackOffMicroseconds);
     }
     cleanUp(dlg, run);
 }

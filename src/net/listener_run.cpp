@@ -3,9 +3,12 @@
 #include <algorithm>
 
 void CMonitorDlg::ListenerRun::stop() {
-    std::lock_guard lock(mutex_);
-    stopping.store(true);
-    for (sock::Socket s : connections_) sock::shutdownBoth(s);
+    {
+        std::lock_guard lock(mutex_);
+        stopping.store(true);
+        for (sock::Socket s : connections_) sock::shutdownBoth(s);
+    }
+    wakeUp.signal();
 }
 
 bool CMonitorDlg::ListenerRun::addConnection(sock::Socket accepted) {

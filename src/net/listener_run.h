@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/sock.h"
+#include "platform/sock_wake.h"
 #include "window/monitor_dlg.h"
 
 struct CMonitorDlg::ListenerRun {
@@ -20,13 +21,17 @@ struct CMonitorDlg::ListenerRun {
     const sock::Socket listenSock;
     const std::uint32_t generation;
 
+    // Every wait of the run's threads includes it; it is signalled when the
+    // run is asked to end (a stop, or the window's close), so that they see
+    // the state words at once.
+    sock::WakeUp wakeUp;
+
     // Set when the run ends: its connections end at their next look.
     std::atomic<bool> stopping{false};
-    // A connection thread has been started and has not returned from accept.
-    std::atomic<bool> acceptPending{false};
 
-    // Ends the run's connections: marks it stopping and shuts every accepted
-    // socket down, waking a thread blocked in its receive.
+    // Ends the run's connections: marks it stopping, wakes every wait of the
+    // run and shuts every accepted socket down, so that a thread blocked in
+    // a send to a device that reads nothing wakes too.
     void stop();
     // Records an accepted socket so that stop() can wake it; false (the
     // socket is not recorded) when the run is already stopping.

@@ -1,6 +1,7 @@
 // Kelvane's connection: a non-blocking socket read one byte at a time into
-// the assembly window; a recognised frame is answered at once. The slot's
-// connSock names the connection the output sender uses.
+// the assembly window, waiting only when no byte is there; a recognised
+// frame is answered at once. The slot's connSock names the connection the
+// output sender uses.
 #include <mutex>
 
 #include "net/service.h"
@@ -46,15 +47,16 @@ void receiveUntilEnd(Connection& c) {
             if (!stopSeen(c.dlg, c.run)) showPeerLabel(c.dlg, c.run.slot, "", &c.run);
             return;
         }
-        if (got < 0) {
-            const int error = sock::lastError();
-            if (error != sock::wsaEWOULDBLOCK) {
-                if (!stopSeen(c.dlg, c.run)) traceLine(&c.dlg, "recv error: %d \r\n", error);
-                return;
+        if (got > 0) {
+            if (const auto frame = frames::kelvaneFeed(window, static_cast<std::uint8_t>(byte))) {
+                applyFrame(c, *frame);
             }
-        } else if (const auto frame =
-                       frames::kelvaneFeed(window, static_cast<std::uint8_t>(byte))) {
-            applyFrame(c, *frame);
+            continue;
+        }
+        const int error = sock::lastError();
+        if (error != sock::wsaEWOULDBLOCK) {
+            if (!stopSeen(c.dlg, c.run)) traceLine(&c.dlg, "recv error: %d \r\n", error);
+            return;
         }
         if (!waitReadable(c.dlg, c.run, c.socket)) return;
     }
@@ -62,19 +64,26 @@ void receiveUntilEnd(Connection& c) {
 
 }  // namespace
 
+void takeConnSock(CMonitorDlg& dlg, ListenerRun& run, sock::Socket s) {
+    const auto index = static_cast<std::size_t>(run.slot);
+    std::lock_guard lock(dlg.connSockGuards[index]);
+    if (dlg.portSlots[index].connSock.load() == 0) dlg.portSlots[index].connSock.store(s);
+}
+
+void giveUpConnSock(CMonitorDlg& dlg, const ListenerRun& run, sock::Socket s) {
+    const auto index = static_cast<std::size_t>(run.slot);
+    std::lock_guard lock(dlg.connSockGuards[index]);
+    if (dlg.portSlots[index].connSock.load() == s) dlg.portSlots[index].connSock.store(0);
+}
+
 void serveKelvaneDevice(CMonitorDlg& dlg, ListenerRun& run, sock::Socket s,
                         const sock::SockAddrIn& peer) {
     const auto index = static_cast<std::size_t>(run.slot);
     Connection c{dlg, run,       dlg.portSlots[index],     dlg.connSockGuards[index],
                  s,   peer.addr, sock::inetNtoa(peer.addr)};
     sock::setNonBlocking(s, true);
-    {
-        std::lock_guard lock(c.guard);
-        if (c.slot.connSock.load() == 0) c.slot.connSock.store(s);
-    }
     receiveUntilEnd(c);
-    std::lock_guard lock(c.guard);
-    if (c.slot.connSock.load() == s) c.slot.connSock.store(0);
+    giveUpConnSock(dlg, run, s);
 }
 
 }  // namespace net

@@ -1,5 +1,6 @@
 // Sorrel's connection: a blocking socket read one byte at a time through
-// the frame reader; a frame's remaining bytes are awaited without a poll.
+// the frame reader, each receive once the socket is readable, so that a
+// stop ends the connection even in the middle of a frame.
 #include "net/service.h"
 
 namespace net {
@@ -39,6 +40,7 @@ void applyFrame(Connection& c, const frames::Frame& frame) {
 bool receiveFrame(Connection& c, frames::SorrelReader& reader,
                   std::optional<frames::Frame>& frame) {
     do {
+        if (!waitReadable(c.dlg, c.run, c.socket)) return false;
         char byte = 0;
         const int got = sock::recv(c.socket, &byte, 1);
         if (got <= 0) {
@@ -66,7 +68,6 @@ void serveSorrelDevice(CMonitorDlg& dlg, ListenerRun& run, sock::Socket s,
         std::optional<frames::Frame> frame;
         if (!receiveFrame(c, reader, frame)) return;
         if (frame) applyFrame(c, *frame);
-        if (!waitReadable(dlg, run, s)) return;
     }
 }
 

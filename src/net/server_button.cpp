@@ -18,15 +18,16 @@ bool isKelvane() {
     return variant::product == variant::Product::Kelvane;
 }
 
-// Asks the listeners that are running to stop and waits until they are
-// Idle. The window thread only spins here: the listeners reach Idle before
-// they touch the window.
+// Asks the listeners that are running to stop, wakes them, and waits until
+// they are Idle. The window thread only spins here: the listeners reach
+// Idle before they touch the window.
 void stopListeners(CMonitorDlg& dlg) {
     std::array<bool, portSlotCount> stopping{};
     for (std::size_t i = 0; i < dlg.portSlots.size(); ++i) {
         std::int32_t state = Listening;
         dlg.portSlots[i].state.compare_exchange_strong(state, StopRequested);
         stopping[i] = state == Listening || state == StopRequested;
+        if (stopping[i] && dlg.listenerRuns[i]) dlg.listenerRuns[i]->wakeUp.signal();
     }
     for (std::size_t i = 0; i < dlg.portSlots.size(); ++i) {
         if (!stopping[i]) continue;
@@ -46,6 +47,8 @@ void closeAll(std::array<sock::Socket, portSlotCount>& sockets) {
 int CMonitorDlg::openListenSockets() {
     std::array<sock::Socket, portSlotCount> created;
     created.fill(sock::invalidSocket);
+    std::array<std::shared_ptr<ListenerRun>, portSlotCount> runs;
+    const std::uint32_t generation = serverGeneration.load() + 1;
     for (std::size_t i = 0; i < portSlots.size(); ++i) {
         PortSlot& slot = portSlots[i];
         if (slot.state.load() != Starting) continue;
@@ -70,15 +73,24 @@ int CMonitorDlg::openListenSockets() {
             closeAll(created);
             return -1;
         }
+        // The listener accepts only once a connection is pending, and a
+        // connection that went away meanwhile must not block it.
+        sock::setNonBlocking(s, true);
+        runs[i] = std::make_shared<ListenerRun>(static_cast<int>(i), s, generation);
+        // The run's wake-up is a handle of the socket layer too.
+        if (!runs[i]->wakeUp.valid()) {
+            showNetworkError(*this, "S", runs[i]->wakeUp.error());
+            closeAll(created);
+            return -1;
+        }
     }
 
-    const std::uint32_t generation = serverGeneration.load() + 1;
     serverGeneration.store(generation);
     for (std::size_t i = 0; i < portSlots.size(); ++i) {
         PortSlot& slot = portSlots[i];
         if (slot.state.load() != Starting) continue;
         traceLine(this, "server start.\r\n");
-        auto run = std::make_shared<ListenerRun>(static_cast<int>(i), created[i], generation);
+        auto run = runs[i];
         listenerRuns[i] = run;
         if (!StartWorker([this, run] { net::listenThread(*this, run); })) {
             // The sockets of listeners already running are theirs to close.
@@ -172,6 +184,9 @@ void stopServer(CMonitorDlg& dlg) {
     }
     dlg.serverRunning.store(0);
     dlg.statusLabel.invalidate();
+    // Stopped input lamps are grey whatever their state; a listener repaints
+    // them when it ends, but without one nothing else would.
+    for (const InputControls& input : dlg.inputControls) input.lamp.invalidate();
     dlg.serverButton.setText(text::jp("サーバ待機を開始する(&S)"));
     dlg.statusLabel.setText(text::jp("停止中"));
 }

@@ -14,14 +14,13 @@ namespace net {
 
 using ListenerRun = CMonitorDlg::ListenerRun;
 
-inline constexpr long pollMicroseconds = 1000;
-
-// Polls the run's listening socket and hands each pending connection to a
+// Accepts each connection on the run's listening socket and hands it to a
 // connection thread; cleans the slot up when it is asked to stop.
 void listenThread(CMonitorDlg& dlg, const std::shared_ptr<ListenerRun>& run);
 
-// Accepts one connection on the run's listening socket and serves it.
-void connectionThread(CMonitorDlg& dlg, const std::shared_ptr<ListenerRun>& run);
+// Serves one accepted connection and closes it.
+void connectionThread(CMonitorDlg& dlg, const std::shared_ptr<ListenerRun>& run, sock::Socket s,
+                      const sock::SockAddrIn& peer);
 void serveKelvaneDevice(CMonitorDlg& dlg, ListenerRun& run, sock::Socket s,
                         const sock::SockAddrIn& peer);
 void serveSorrelDevice(CMonitorDlg& dlg, ListenerRun& run, sock::Socket s,
@@ -29,8 +28,8 @@ void serveSorrelDevice(CMonitorDlg& dlg, ListenerRun& run, sock::Socket s,
 
 // The connection must end: its port stops or has stopped.
 bool stopSeen(const CMonitorDlg& dlg, const ListenerRun& run);
-// Waits until the socket is readable, polling the stop request; false when
-// the connection must end instead.
+// Waits until the socket is readable or the run is woken; false when the
+// connection must end instead.
 bool waitReadable(const CMonitorDlg& dlg, const ListenerRun& run, sock::Socket s);
 
 // Runs fn on the window thread unless the run has stopped by then, so that
@@ -46,6 +45,11 @@ void applyInputUpdate(CMonitorDlg& dlg, frames::InputUpdate update);
 // given), the window thread always (run null).
 void showPeerLabel(CMonitorDlg& dlg, int slot, const std::string& text, const ListenerRun* run);
 std::string connectedFromText(const std::string& peerAddress);
+
+// Kelvane: the newest accepted connection of a port is the one the output
+// sender uses; a connection gives it up only while it is its own.
+void takeConnSock(CMonitorDlg& dlg, ListenerRun& run, sock::Socket s);
+void giveUpConnSock(CMonitorDlg& dlg, const ListenerRun& run, sock::Socket s);
 
 // Kelvane: the three ON/OFF buttons.
 void enableOutputButtons(CMonitorDlg& dlg, const ListenerRun& run);

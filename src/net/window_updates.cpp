@@ -12,11 +12,9 @@ bool stopSeen(const CMonitorDlg& dlg, const ListenerRun& run) {
 }
 
 bool waitReadable(const CMonitorDlg& dlg, const ListenerRun& run, sock::Socket s) {
-    for (;;) {
-        if (stopSeen(dlg, run)) return false;
-        // An error counts as ready: the receive that follows reports it.
-        if (sock::selectReadable(s, pollMicroseconds) != 0) return true;
-    }
+    if (stopSeen(dlg, run)) return false;
+    // A failure counts as ready: the receive that follows reports it.
+    return sock::waitReadableOrWoken(s, run.wakeUp) != sock::Wait::Woken;
 }
 
 void onWindowWhileRunning(CMonitorDlg& dlg, const ListenerRun& run,

@@ -53,10 +53,13 @@ TEST_F(Connections, TwoDevicesOnOnePortAreServedSideBySide) {
             EXPECT_EQ(b.receive(2).size(), 2u);
         }
         EXPECT_EQ(inputs(dlg), 0x00u);
-        a.close();
+        // Each reply goes over the connection of its own frame only.
         b.send({0xFC, 0x04, 0x04});
         EXPECT_EQ(b.receive(2), (Bytes{0xFC, 0x04}));
-        EXPECT_TRUE(a.receive(1, 20ms).empty());
+        EXPECT_TRUE(a.receive(1, 50ms).empty());
+        a.close();
+        b.send({0xFC, 0x00, 0x04});
+        EXPECT_EQ(b.receive(2), (Bytes{0xFC, 0x00}));
         (void)w;
     });
 }

@@ -50,11 +50,20 @@ TEST_F(ServerLifecycle, AllFieldsBlankRunsWithoutListenersAndStopsAtOnce) {
         startWith(w, {"", " ", "", ""});
         EXPECT_TRUE(looksRunning(w));
         for (const PortSlot& slot : dlg.portSlots) EXPECT_EQ(slot.state.load(), Idle);
+        std::array<int, variant::inputCount> paintedRunning{};
+        for (int k = 0; k < variant::inputCount; ++k) {
+            paintedRunning[k] = w.invalidationCount(ids::inputLamp1 + k);
+        }
         const auto before = std::chrono::steady_clock::now();
         w.click(ids::serverButton);
         EXPECT_LT(std::chrono::steady_clock::now() - before, 500ms);
         EXPECT_TRUE(looksStopped(w));
         EXPECT_EQ(dlg.serverRunning.load(), 0);
+        // No listener ends, so the stop itself repaints the lamps grey.
+        for (int k = 0; k < variant::inputCount; ++k) {
+            EXPECT_GT(w.invalidationCount(ids::inputLamp1 + k), paintedRunning[k]);
+            EXPECT_EQ(w.colourOf(ids::inputLamp1 + k).brush, ui::rgb(127, 127, 127));
+        }
     });
 }
 
