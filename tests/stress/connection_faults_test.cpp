@@ -1,7 +1,13 @@
 // Connections that come and go in great numbers, that never speak, or that
 // end with a reset: the monitor keeps serving and gives back every thread
 // and descriptor.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <filesystem>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "net/net_fixture.h"
@@ -12,6 +18,51 @@ namespace {
 using namespace nettest;
 
 class ConnectionFaults : public NetTest {};
+
+// Takes every descriptor the process may still open: the gaps below the
+// highest one are filled and the limit is set just above it. Gives
+// everything back at the end.
+class DescriptorsTaken {
+public:
+    DescriptorsTaken() {
+        getrlimit(RLIMIT_NOFILE, &saved_);
+        int highest = 0;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+            highest = std::max(highest, std::stoi(entry.path().filename().string()));
+        }
+        for (;;) {
+            const int fd = open("/dev/null", O_RDONLY | O_CLOEXEC);
+            fillers_.push_back(fd);
+            if (fd < 0 || fd >= highest) break;
+        }
+        rlimit lowered = saved_;
+        lowered.rlim_cur = static_cast<rlim_t>(fillers_.back() + 1);
+        setrlimit(RLIMIT_NOFILE, &lowered);
+    }
+    ~DescriptorsTaken() {
+        setrlimit(RLIMIT_NOFILE, &saved_);
+        for (int fd : fillers_) close(fd);
+    }
+    DescriptorsTaken(const DescriptorsTaken&) = delete;
+    DescriptorsTaken& operator=(const DescriptorsTaken&) = delete;
+
+private:
+    rlimit saved_{};
+    std::vector<int> fillers_;
+};
+
+// CPU time of the whole process, in percent of one core, over a pause.
+double processCpuPercent(std::chrono::milliseconds pause) {
+    const auto cpuNow = [] {
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+               static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    };
+    const double before = cpuNow();
+    std::this_thread::sleep_for(pause);
+    return 100.0 * (cpuNow() - before) / (static_cast<double>(pause.count()) / 1000.0);
+}
 
 TEST_F(ConnectionFaults, TwoThousandConnectAndDropCyclesGiveBackEveryThreadAndDescriptor) {
     const int cycles = stress::scaled(2000);
@@ -86,6 +137,58 @@ TEST_F(ConnectionFaults, ASilentDeviceNeitherDelaysAStopNorTheClose) {
     EXPECT_LT(closed - before, stress::stretched(isKelvane ? 1000ms : 500ms));
     EXPECT_TRUE(lingering->closedByPeer(100ms));
     EXPECT_EQ(threadCount(), baseThreads);
+}
+
+TEST_F(ConnectionFaults, OutOfDescriptorsTheListenerWaitsAndServesAgainOnceDevicesLeave) {
+    const int port = freePort();
+    runMonitor([&](Window& w, CMonitorDlg& dlg) {
+        startWith(w, {str(port), "", "", ""});
+        std::vector<std::unique_ptr<Device>> served;
+        for (int i = 0; i < 2; ++i) {
+            served.push_back(std::make_unique<Device>(port));
+            served.back()->send({0xFC, 0x01, 0x01});
+            ASSERT_EQ(served.back()->receive(2).size(), 2u);
+        }
+        // The knocking devices' own sockets exist before the descriptors
+        // run out; the monitor finds none for its ends, and the connections
+        // stay queued.
+        std::vector<sock::Socket> knocking;
+        for (int i = 0; i < 4; ++i) {
+            knocking.push_back(sock::tcpSocket());
+            sock::bind(knocking.back(), {0, deviceAddress()});
+        }
+        const sock::SockAddrIn monitor{sock::htons(static_cast<std::uint16_t>(port)),
+                                       serverAddress()};
+        const Bytes frame{0xFC, 0x02, 0x02};
+        double cpu = 0;
+        {
+            DescriptorsTaken taken;
+            for (const sock::Socket s : knocking) {
+                ASSERT_EQ(sock::connect(s, monitor), 0) << sock::lastError();
+                sock::send(s, reinterpret_cast<const char*>(frame.data()), 3);
+            }
+            std::this_thread::sleep_for(50ms);
+            cpu = processCpuPercent(500ms);
+            EXPECT_LT(cpu, 3.0);
+            for (const sock::Socket s : knocking) EXPECT_TRUE(receiveFrom(s, 2, 20ms).empty());
+            EXPECT_EQ(dlg.portSlots[0].state.load(), Listening);
+        }
+        // Devices leave; the waiting ones are served without a new knock.
+        served.clear();
+        for (const sock::Socket s : knocking) {
+            EXPECT_EQ(receiveFrom(s, 2, stress::stretched(2000ms)).size(), 2u);
+            sock::closesocket(s);
+        }
+        if constexpr (!isKelvane) {
+            const std::string trace = w.text(ids::traceEdit);
+            const std::string line = "accept error: 10024 \r\n";
+            const auto first = trace.find(line);
+            EXPECT_NE(first, std::string::npos) << trace;
+            EXPECT_EQ(trace.find(line, first + 1), std::string::npos) << "traced more than once";
+        }
+        EXPECT_TRUE(looksRunning(w));
+        stress::reportFigures("CPU while out of descriptors", std::to_string(cpu) + " %");
+    });
 }
 
 TEST_F(ConnectionFaults, DevicesThatResetRightAfterTheirFrameLeaveThePortServing) {
