@@ -33,6 +33,15 @@ struct CMonitorDlg::ListenerRun {
     // run and shuts every accepted socket down, so that a thread blocked in
     // a send to a device that reads nothing wakes too.
     void stop();
+    // Runs fn unless the run is stopping, with stop() held off meanwhile: a
+    // frame of a stopping run has no effect. False when fn did not run.
+    template <class Fn>
+    bool whileRunning(Fn&& fn) {
+        std::lock_guard lock(mutex_);
+        if (stopping.load()) return false;
+        fn();
+        return true;
+    }
     // Records an accepted socket so that stop() can wake it; false (the
     // socket is not recorded) when the run is already stopping.
     bool addConnection(sock::Socket accepted);

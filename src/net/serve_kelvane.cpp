@@ -21,19 +21,24 @@ struct Connection {
 };
 
 void applyFrame(Connection& c, const frames::Frame& frame) {
-    const frames::FrameEffect effect = frames::kelvaneEffect(frame, inputBits(c.dlg));
-    applyInputUpdate(c.dlg, effect.update);
+    frames::FrameEffect effect;
+    if (!c.run.whileRunning([&] {
+            effect = frames::kelvaneEffect(frame, inputBits(c.dlg));
+            applyInputUpdate(c.dlg, effect.update);
+        })) {
+        return;
+    }
     sock::send(c.socket, reinterpret_cast<const char*>(effect.reply.data()), 2);
 
     const auto lead = frames::kelvaneLeadBytes(frame);
     traceLine(&c.dlg, "from:%s   Recv %02x %02x\r\n", c.peerText.c_str(), lead[0], lead[1]);
     c.dlg.AppendEventLog(c.peerText.c_str());
     showPeerLabel(c.dlg, c.run.slot, connectedFromText(c.peerText), &c.run);
-    {
+    c.run.whileRunning([&] {
         std::lock_guard lock(c.guard);
         c.slot.peerAddr.store(c.peerAddr);
         c.slot.connSock.store(c.socket);
-    }
+    });
     enableOutputButtons(c.dlg, c.run);
 }
 
@@ -66,8 +71,10 @@ void receiveUntilEnd(Connection& c) {
 
 void takeConnSock(CMonitorDlg& dlg, ListenerRun& run, sock::Socket s) {
     const auto index = static_cast<std::size_t>(run.slot);
-    std::lock_guard lock(dlg.connSockGuards[index]);
-    if (dlg.portSlots[index].connSock.load() == 0) dlg.portSlots[index].connSock.store(s);
+    run.whileRunning([&] {
+        std::lock_guard lock(dlg.connSockGuards[index]);
+        dlg.portSlots[index].connSock.store(s);
+    });
 }
 
 void giveUpConnSock(CMonitorDlg& dlg, const ListenerRun& run, sock::Socket s) {

@@ -25,9 +25,14 @@ void traceFrame(const Connection& c, const frames::Frame& frame) {
 
 void applyFrame(Connection& c, const frames::Frame& frame) {
     traceFrame(c, frame);
-    const auto effect = frames::sorrelEffect(frame, inputBits(c.dlg));
+    std::optional<frames::FrameEffect> effect;
+    if (!c.run.whileRunning([&] {
+            effect = frames::sorrelEffect(frame, inputBits(c.dlg));
+            if (effect) applyInputUpdate(c.dlg, effect->update);
+        })) {
+        return;
+    }
     if (!effect) return;
-    applyInputUpdate(c.dlg, effect->update);
     c.dlg.AppendEventLog(c.peerText.c_str());
     showPeerLabel(c.dlg, c.run.slot, connectedFromText(c.peerText), &c.run);
     traceLine(&c.dlg, "--to:%s   Send : %02x %02x\r\n", c.peerText.c_str(), effect->reply[0],

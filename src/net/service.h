@@ -41,8 +41,9 @@ void onWindowWhileRunning(CMonitorDlg& dlg, const ListenerRun& run,
 std::uint8_t inputBits(const CMonitorDlg& dlg);
 void applyInputUpdate(CMonitorDlg& dlg, frames::InputUpdate update);
 
-// Peer labels: a connection thread writes only when the text changes (run
-// given), the window thread always (run null).
+// Peer labels: a connection thread hands its text over without waiting and
+// only when it changes the label (run given); the window thread writes at
+// once (run null). The newest text of a slot wins.
 void showPeerLabel(CMonitorDlg& dlg, int slot, const std::string& text, const ListenerRun* run);
 std::string connectedFromText(const std::string& peerAddress);
 

@@ -43,22 +43,56 @@ void applyInputUpdate(CMonitorDlg& dlg, frames::InputUpdate update) {
     }
 }
 
+namespace {
+
+// On the window thread: writes the texts the connections handed over, each
+// only while its run is the slot's run and not stopping.
+void writePendingPeerLabels(CMonitorDlg& dlg) {
+    std::array<std::optional<std::string>, portSlotCount> writes;
+    {
+        std::lock_guard lock(dlg.peerLabelGuard);
+        dlg.peerLabelWriteQueued = false;
+        for (std::size_t i = 0; i < writes.size(); ++i) {
+            auto& pending = dlg.pendingPeerLabels[i];
+            if (!pending) continue;
+            const bool current =
+                dlg.listenerRuns[i].get() == pending->run && !dlg.listenerRuns[i]->stopping.load();
+            if (current && dlg.peerLabelTexts[i] != pending->text) {
+                // Recorded before the write, so that a frame that wants
+                // the text the write replaces hands it over again.
+                dlg.peerLabelTexts[i] = pending->text;
+                writes[i] = std::move(pending->text);
+            }
+            pending.reset();
+        }
+    }
+    for (std::size_t i = 0; i < writes.size(); ++i) {
+        if (writes[i]) dlg.portSlots[i].peerLabel.setText(*writes[i]);
+    }
+}
+
+}  // namespace
+
 void showPeerLabel(CMonitorDlg& dlg, int slot, const std::string& text, const ListenerRun* run) {
     const auto index = static_cast<std::size_t>(slot);
-    auto write = [&] {
-        dlg.portSlots[index].peerLabel.setText(text);
-        std::lock_guard lock(dlg.peerLabelGuard);
-        dlg.peerLabelTexts[index] = text;
-    };
     if (run == nullptr) {
-        write();
+        {
+            std::lock_guard lock(dlg.peerLabelGuard);
+            dlg.peerLabelTexts[index] = text;
+            dlg.pendingPeerLabels[index].reset();
+        }
+        dlg.portSlots[index].peerLabel.setText(text);
         return;
     }
     {
         std::lock_guard lock(dlg.peerLabelGuard);
-        if (dlg.peerLabelTexts[index] == text) return;
+        auto& pending = dlg.pendingPeerLabels[index];
+        if (pending ? pending->text == text : dlg.peerLabelTexts[index] == text) return;
+        pending = CMonitorDlg::PendingPeerLabel{text, run};
+        if (dlg.peerLabelWriteQueued) return;
+        dlg.peerLabelWriteQueued = true;
     }
-    onWindowWhileRunning(dlg, *run, write);
+    dlg.PostToWindowThread([&dlg] { writePendingPeerLabels(dlg); });
 }
 
 std::string connectedFromText(const std::string& peerAddress) {

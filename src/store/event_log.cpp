@@ -53,11 +53,12 @@ void CMonitorDlg::AppendEventLog(const char* peerAddress) {
     const bool namesWereChanged = namesChanged.exchange(0) != 0;
     bool written = true;
     if (namesWereChanged || file->size() == 0) {
-        std::vector<std::string> inputNames;
-        for (const auto& input : inputControls) inputNames.push_back(input.nameEdit.text());
-        std::vector<std::string> outputNames;
-        for (const auto& output : outputControls) outputNames.push_back(output.nameEdit.text());
-        written = file->write(store::csvHeaderLine(inputNames, outputNames));
+        std::string header;
+        {
+            std::lock_guard names(signalNamesGuard);
+            header = store::csvHeaderLine(inputNamesShown, outputNamesShown);
+        }
+        written = file->write(header);
         // The fresh header is still owed to the next line that can be written.
         if (!written && namesWereChanged) namesChanged.store(1);
     }

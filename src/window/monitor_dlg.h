@@ -8,6 +8,7 @@
 #include <mutex>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "platform/fs.h"
 #include "platform/sock.h"
@@ -153,10 +154,18 @@ public:
     // Kelvane: the output sender never sends on a connection whose thread
     // is closing it; both take the slot's guard around PortSlot.connSock.
     std::array<std::mutex, portSlotCount> connSockGuards;
-    // What the network service last wrote into each peer label, so that a
+    // Peer labels. A connection hands its text over without waiting; the
+    // window thread compares and writes, the newest text of a slot winning.
+    // peerLabelTexts is what the label shows or is about to show, so that a
     // frame that changes nothing costs no trip to the window thread.
+    struct PendingPeerLabel {
+        std::string text;
+        const ListenerRun* run;  // written only while it is the slot's run
+    };
     std::mutex peerLabelGuard;
     std::array<std::optional<std::string>, portSlotCount> peerLabelTexts;
+    std::array<std::optional<PendingPeerLabel>, portSlotCount> pendingPeerLabels;
+    bool peerLabelWriteQueued = false;
     // Kelvane: the ON/OFF buttons have been enabled since the last disable.
     std::atomic<std::int32_t> outputButtonsEnabled{0};
 
@@ -171,6 +180,13 @@ public:
     // one append alone reads and clears namesChanged. The window thread never
     // takes it, so an append may wait for the window while holding it.
     std::mutex eventLogMutex;
+    // The signal names as the window shows them, kept by the window thread
+    // at every change: the header of the log is built from them, never from
+    // the window, whose controls answer "" once it closes.
+    mutable std::mutex signalNamesGuard;
+    std::vector<std::string> inputNamesShown;
+    std::vector<std::string> outputNamesShown;
+    void rememberSignalNames();
     // The logging check box as connection threads read it for every frame,
     // without a trip to the window thread; kept by the window thread.
     std::atomic<std::int32_t> loggingOn{0};

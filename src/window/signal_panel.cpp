@@ -34,5 +34,16 @@ const ui::Brush* CMonitorDlg::OnCtlColor(ui::CtlColorRequest& request) {
 }
 
 void CMonitorDlg::OnSignalNameChanged() {
+    rememberSignalNames();
     if (initDone.load() != 0) namesChanged.store(1);
+}
+
+void CMonitorDlg::rememberSignalNames() {
+    std::vector<std::string> inputs;
+    for (const auto& input : inputControls) inputs.push_back(input.nameEdit.text());
+    std::vector<std::string> outputs;
+    for (const auto& output : outputControls) outputs.push_back(output.nameEdit.text());
+    std::lock_guard lock(signalNamesGuard);
+    inputNamesShown = std::move(inputs);
+    outputNamesShown = std::move(outputs);
 }

@@ -57,10 +57,22 @@ TEST_F(Connections, TwoDevicesOnOnePortAreServedSideBySide) {
         b.send({0xFC, 0x04, 0x04});
         EXPECT_EQ(b.receive(2), (Bytes{0xFC, 0x04}));
         EXPECT_TRUE(a.receive(1, 50ms).empty());
-        a.close();
-        b.send({0xFC, 0x00, 0x04});
-        EXPECT_EQ(b.receive(2), (Bytes{0xFC, 0x00}));
-        (void)w;
+        ASSERT_TRUE(eventually(
+            [&] { return w.text(ids::peerLabel1) == connectedFrom(deviceAddressText); }));
+        // a leaves while the window is busy, so its empty label waits; b's
+        // frame comes before that write is done. b is connected: once a's
+        // thread has ended, the label shows b.
+        const int both = threadCount();
+        dlg.CallOnWindowThread([&] {
+            a.close();
+            std::this_thread::sleep_for(50ms);
+            b.send({0xFC, 0x00, 0x04});
+            EXPECT_EQ(b.receive(2), (Bytes{0xFC, 0x00}));
+            std::this_thread::sleep_for(30ms);
+        });
+        ASSERT_TRUE(eventually([&] { return threadCount() == both - 1; }));
+        EXPECT_EQ(w.text(ids::peerLabel1), connectedFrom(deviceAddressText))
+            << "label: " << w.text(ids::peerLabel1);
     });
 }
 

@@ -144,6 +144,20 @@ TEST_F(KelvaneWire, SecondDeviceOnOnePortIsServedOnItsOwnConnection) {
         EXPECT_EQ(second.receive(2), (Bytes{0xFC, 0x05}));
         second.close();
         EXPECT_TRUE(eventually([&] { return dlg.portSlots[0].connSock.load() == 0; }));
+
+        // A device comes back while its old connection still looks open (no
+        // FIN reached the monitor): the new connection gets the output
+        // frames at once, before it has sent a frame.
+        Device stale(port);
+        stale.send({0xFC, 0x00, 0x00});
+        EXPECT_EQ(stale.receive(2).size(), 2u);
+        const int withStale = threadCount();
+        Device back(port);
+        ASSERT_TRUE(eventually([&] { return threadCount() == withStale + 1; }));
+        w.type(ids::destPortEdit, str(freePort()));
+        w.click(ids::outputButton1);
+        EXPECT_EQ(back.receive(3), (Bytes{0xFA, 0xF0, 0x01}));
+        EXPECT_TRUE(stale.receive(1, 50ms).empty());
     });
 }
 

@@ -3,6 +3,8 @@
 // frame that cannot be logged says so, and logging resumes afterwards.
 #include <filesystem>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "net/net_fixture.h"
@@ -95,6 +97,41 @@ TEST_F(LogFaults, AFileHeldByAnotherOpenerCostsAMessagePerFrameUntilItIsReleased
     });
     EXPECT_TRUE(allBoxesSayTheLogCannotBeOpened());
     expectRecordsFromTheDevice(linesOf("held.csv"));
+}
+
+TEST_F(LogFaults, AHeaderWrittenWhileTheWindowClosesHasTheNamesOnScreen) {
+    const int port = freePort();
+    std::string names;
+    std::unique_ptr<Device> device;
+    std::thread holder;
+    runMonitor([&](Window& w, CMonitorDlg& dlg) {
+        logInto(w, pathOf("closing.csv"));
+        w.type(ids::inputNameEdit1, text::jp("ポンプ"));
+        for (int k = 0; k < variant::inputCount; ++k)
+            names += "," + w.text(ids::inputNameEdit1 + k);
+        for (const int id : {ids::outputNameEdit1, ids::outputNameEdit2, ids::outputNameEdit3}) {
+            if (variant::outputCount > 0) names += "," + w.text(id);
+        }
+        startWith(w, {str(port), "", "", ""});
+        // The log is busy until the window has begun to close, so the
+        // frame's append, with its header, comes after that.
+        std::atomic<bool> held{false};
+        holder = std::thread([&dlg, &held] {
+            std::lock_guard busy(dlg.eventLogMutex);
+            held.store(true);
+            while (dlg.CallOnWindowThread([] {})) std::this_thread::sleep_for(1ms);
+        });
+        ASSERT_TRUE(eventually([&] { return held.load(); }));
+        device = std::make_unique<Device>(port);
+        device->send({0xFC, 0x01, 0x01});
+        EXPECT_TRUE(eventually([&] { return inputs(dlg) == 0x01u; }));
+        std::this_thread::sleep_for(20ms);
+    });
+    holder.join();
+    const auto lines = linesOf("closing.csv");
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], store_test::logHeader(names));
+    EXPECT_TRUE(store_test::isRecordFrom(lines[1], deviceAddressText, signalCount)) << lines[1];
 }
 
 TEST_F(LogFaults, ARemovedFolderCostsAMessagePerFrameAndLoggingResumesWhenItIsBack) {
