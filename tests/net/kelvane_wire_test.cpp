@@ -8,13 +8,7 @@ using namespace nettest;
 
 namespace {
 
-class KelvaneWire : public NetTest {
-protected:
-    void SetUp() override {
-        if (!isKelvane) GTEST_SKIP() << "three-input frames";
-        NetTest::SetUp();
-    }
-};
+class KelvaneWire : public NetTest {};
 
 TEST_F(KelvaneWire, EveryFrameOfTheTableIsAppliedAndAnswered) {
     const int port = freePort();

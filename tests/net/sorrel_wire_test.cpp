@@ -8,10 +8,6 @@ namespace {
 
 class SorrelWire : public NetTest {
 protected:
-    void SetUp() override {
-        if (isKelvane) GTEST_SKIP() << "five-input frames";
-        NetTest::SetUp();
-    }
     static bool traceHas(Window& w, const std::string& lines) {
         return w.text(ids::traceEdit).find(lines) != std::string::npos;
     }

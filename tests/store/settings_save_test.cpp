@@ -127,11 +127,18 @@ TEST_F(SettingsSaveTest, HalfAMarkerAndMarkersInPortsOrPathsDoNotStopIt) {
     runMonitor([this](Window& window, CMonitorDlg& dlg) {
         dlg.titleText = "#-$ #";
         window.type(ids::inputNameEdit1, "$#");
+        window.type(ids::portEdit2, "#$");
+        if (isKelvane) window.type(ids::destPortEdit, "1#$");
         dlg.setLogPath(pathOf("#$.csv"));
         window.click(ids::saveSettingsButton);
     });
     EXPECT_TRUE(ui::headless::messageBoxes().empty());
-    EXPECT_TRUE(fileExists(settingsName()));
+    const std::string saved = readFile(settingsName());
+    EXPECT_NE(saved.find("#$PORT2=#$\r\n"), std::string::npos) << saved;
+    if (isKelvane) {
+        EXPECT_NE(saved.find("#$SEND=1#$\r\n"), std::string::npos) << saved;
+    }
+    EXPECT_NE(saved.find("#$LOGFILENAME=" + pathOf("#$.csv") + "\r\n"), std::string::npos) << saved;
 }
 
 TEST_F(SettingsSaveTest, ASettingsFileThatCannotBeCreatedStillMovesThePointer) {
