@@ -68,3 +68,6 @@ step "fuzzing"
 step "Wine smoke and scale tests"
 tests/wine/wine_smoke.sh build-win/bin build/bin/device_sim
 tests/wine/wine_dpi.sh build-win/bin
+
+step "Wine churn: the server stopped and started 50 times while devices come and go"
+tests/wine/wine_churn.sh build-win/bin build/bin/device_sim
