@@ -106,8 +106,9 @@ Throughput measurePipelined(const std::string& address, const std::vector<int>& 
     return result;
 }
 
-IdleDevices::IdleDevices(const std::string& address, const std::vector<int>& ports) {
-    for (int port : ports) {
+IdleDevices::IdleDevices(const std::string& address, const std::vector<int>& ports, int count) {
+    for (int n = 0; n < count; ++n) {
+        const int port = ports[static_cast<std::size_t>(n) % ports.size()];
         sock::Socket s = connectTo(address, port);
         const char frame[3] = {static_cast<char>(0xFA), static_cast<char>(0xF0), 0x01};
         char reply[2];

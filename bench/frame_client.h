@@ -25,10 +25,11 @@ struct Throughput {
 Throughput measurePipelined(const std::string& address, const std::vector<int>& ports,
                             int framesPerConnection);
 
-// Devices that connect, send one frame, get its reply and then stay quiet.
+// Devices that connect, send one frame, get its reply and then stay quiet;
+// count of them, spread over the ports in turn.
 class IdleDevices {
 public:
-    IdleDevices(const std::string& address, const std::vector<int>& ports);
+    IdleDevices(const std::string& address, const std::vector<int>& ports, int count);
     ~IdleDevices();
     IdleDevices(const IdleDevices&) = delete;
     IdleDevices& operator=(const IdleDevices&) = delete;

@@ -4,8 +4,9 @@
 # namespace whose adapter is one end of a veth pair (198.51.100.10), so
 # nothing leaves the machine. Prints the round trip and the pipelined rate
 # of 20,000 frames each, then
-# the program's CPU use (from /proc/<pid>/stat) while idle without devices
-# and with one quiet device on each port. Needs root.
+# the program's CPU use (from /proc/<pid>/stat, IDLE_SECONDS each, 10 by
+# default) while idle with 0, 4, 32 and 128 quiet devices spread over its
+# four ports. Needs root.
 #
 #   real_program.sh BIN_FOLDER Kelvane|Sorrel
 #
@@ -32,7 +33,7 @@ folder=$(mktemp -d "${TMPDIR:-/tmp}/bench-$name.XXXXXX")
 programPid=""
 devicePids=()
 cleanup() {
-    for pid in "${devicePids[@]}" $programPid; do kill "$pid" 2> /dev/null || true; done
+    for pid in "${devicePids[@]}" $programPid ${referencePid:-}; do kill "$pid" 2> /dev/null || true; done
     wait 2> /dev/null || true
     rm -rf "$folder"
 }
@@ -50,26 +51,45 @@ for _ in $(seq 200); do
 done
 
 ticks=$(getconf CLK_TCK)
-cpu_percent() {  # seconds -> CPU of the program in percent of one core
+cpu_percent() {  # pid seconds -> CPU of the process in percent of one core
     local before after
-    before=$(awk '{print $14 + $15}' "/proc/$programPid/stat")
-    sleep "$1"
-    after=$(awk '{print $14 + $15}' "/proc/$programPid/stat")
-    awk -v d=$((after - before)) -v t="$ticks" -v s="$1" 'BEGIN { printf "%.2f", 100 * d / t / s }'
+    before=$(awk '{print $14 + $15}' "/proc/$1/stat")
+    sleep "$2"
+    after=$(awk '{print $14 + $15}' "/proc/$1/stat")
+    awk -v d=$((after - before)) -v t="$ticks" -v s="$2" 'BEGIN { printf "%.2f", 100 * d / t / s }'
 }
 
-"$bin/reference_server" 198.51.100.10 60 20003 &
-devicePids+=($!)
+idleSeconds=${IDLE_SECONDS:-10}
+# idle_figures PID PORT...: the process's CPU with 0, 4, 32 and 128 quiet
+# devices spread over the ports.
+idle_figures() {
+    local pid=$1 count n have=0 ports
+    shift
+    ports=("$@")
+    for count in 0 4 32 128; do
+        for ((n = have; n < count; n++)); do
+            "$sim" --connect "198.51.100.10:${ports[n % ${#ports[@]}]}" --send "FA F0 01" \
+                --hold 600000 --quiet > /dev/null 2>&1 &
+            devicePids+=($!)
+        done
+        have=$count
+        sleep 2
+        echo "  idle, ${#ports[@]} ports listening, $count quiet devices: $(cpu_percent "$pid" "$idleSeconds") % of one core"
+    done
+    for pid in "${devicePids[@]}"; do kill "$pid" 2> /dev/null; done
+    wait "${devicePids[@]}" 2> /dev/null || true
+    devicePids=()
+}
+
+"$bin/reference_server" 198.51.100.10 600 20003 20004 20005 20006 &
+referencePid=$!
 sleep 0.3
 echo "reference server on 198.51.100.10 in a private namespace"
 "$bin/frame_bench" 198.51.100.10 20003 | sed "s/^/  /"
+idle_figures "$referencePid" 20003 20004 20005 20006
+kill "$referencePid"
+wait "$referencePid" 2> /dev/null || true
 
 echo "$name (Qt offscreen), logging off, on 198.51.100.10 in a private namespace"
 "$bin/frame_bench" 198.51.100.10 10003 | sed "s/^/  /"
-echo "  idle, 4 ports listening, no device: $(cpu_percent 5) % of one core"
-for port in 10003 10004 10005 10006; do
-    "$sim" --connect "198.51.100.10:$port" --send "FA F0 01" --hold 20000 --quiet > /dev/null &
-    devicePids+=($!)
-done
-sleep 1
-echo "  idle, 4 ports listening, 4 quiet devices: $(cpu_percent 5) % of one core"
+idle_figures "$programPid" 10003 10004 10005 10006

@@ -31,7 +31,9 @@ const std::vector<int> monitorPorts = {21003, 21004, 21005, 21006};
 const std::vector<int> referencePorts = {22003, 22004, 22005, 22006};
 constexpr int roundTripFrames = 20'000;
 constexpr int pipelinedFrames = 100'000;
-constexpr int idleSeconds = 5;
+constexpr int idleSeconds = 3;
+constexpr int idleDeviceCounts[] = {0, 4, 32, 128};
+constexpr int stopDevicesPerPort = 8;
 
 // Process CPU time (every thread) per second of wall time, in percent of one
 // core, while devices stay connected and quiet.
@@ -58,6 +60,17 @@ void measure(const char* who, const std::vector<int>& ports) {
     std::fflush(stdout);
 }
 
+// Process CPU while 4 ports listen, with 0, 4, 32 and 128 quiet devices.
+void printIdleFigures(const char* who, const std::vector<int>& ports) {
+    for (int count : idleDeviceCounts) {
+        bench::IdleDevices idle(serverAddress, ports, count);
+        if (!idle.allConnected()) std::printf("%s: not every idle device got its reply\n", who);
+        std::printf("%-28s idle, 4 ports, %3d quiet devices: %.2f %% of one core\n", who, count,
+                    idleCpuPercent());
+        std::fflush(stdout);
+    }
+}
+
 void benchReference() {
     bench::ReferenceServer reference;
     if (!reference.start(serverAddress, referencePorts)) {
@@ -65,10 +78,7 @@ void benchReference() {
         return;
     }
     measure("reference server", referencePorts);
-    bench::IdleDevices idle(serverAddress, referencePorts);
-    std::printf("%-28s idle, 4 ports, 4 quiet devices: %.2f %% of one core\n", "reference server",
-                idleCpuPercent());
-    std::fflush(stdout);
+    printIdleFigures("reference server", referencePorts);
 }
 
 bool allIdle(const CMonitorDlg& dlg) {
@@ -101,11 +111,11 @@ void benchMonitor(ui::headless::Window& w, CMonitorDlg& dlg) {
                 logged.framesPerSecond, logged.mismatches);
     w.setCheck(ids::loggingCheck, false);
 
-    bench::IdleDevices idle(serverAddress, monitorPorts);
-    if (!idle.allConnected()) std::printf("%s: not every idle device got its reply\n", who.c_str());
-    std::printf("%-28s idle, 4 ports, 4 quiet devices: %.2f %% of one core\n", variant::productName,
-                idleCpuPercent());
+    printIdleFigures(variant::productName, monitorPorts);
 
+    const int stopDevices = stopDevicesPerPort * static_cast<int>(monitorPorts.size());
+    bench::IdleDevices idle(serverAddress, monitorPorts, stopDevices);
+    if (!idle.allConnected()) std::printf("%s: not every device got its reply\n", who.c_str());
     auto clicked = Clock::now();
     w.click(ids::serverButton);
     std::chrono::duration<double, std::milli> toIdle = Clock::now() - clicked;
@@ -114,10 +124,10 @@ void benchMonitor(ui::headless::Window& w, CMonitorDlg& dlg) {
     std::string closedText =
         closed.count() < 0 ? "more than 2000 ms" : std::to_string(toClosed.count()) + " ms";
     std::printf(
-        "%-28s stop click: every slot Idle after %.2f ms (%s), the devices' connections "
-        "closed after %s\n",
-        variant::productName, toIdle.count(), allIdle(dlg) ? "checked" : "NOT IDLE",
-        closedText.c_str());
+        "%-28s stop click, 4 ports x %d devices: every slot Idle after %.2f ms (%s), the "
+        "devices' connections closed after %s\n",
+        variant::productName, stopDevicesPerPort, toIdle.count(),
+        allIdle(dlg) ? "checked" : "NOT IDLE", closedText.c_str());
     std::fflush(stdout);
 }
 
