@@ -47,8 +47,10 @@ contains() {  # description file text
     fi
 }
 
-# Ports unlikely to be taken by parallel runs of this test.
-base=$((20000 + ($$ % 2000) * 10))
+# Ports unlikely to be taken by parallel runs of this test, and below the
+# system's range of ephemeral ports, where any outgoing connection of the
+# machine (this test's own among them) may hold one.
+base=$((20000 + ($$ % 1200) * 10))
 # Each listener gets a port of its own: a port whose listener ended may be
 # held in TIME_WAIT for a while.
 serverPort=$base listenPort=$((base + 1)) resetPort=$((base + 2)) closedPort=$((base + 3))
