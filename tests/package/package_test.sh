@@ -106,14 +106,7 @@ mount --bind "$work/root" "$work/root" && mount -o remount,bind,ro "$work/root" 
     skip "cannot make the unpacked package read-only"
 touch "$work/root/usr/bin/probe" 2> /dev/null && fail "the program folder can still be written"
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$work/display" 2> "$work/xvfb.log" &
-xvfbPid=$!
-for _ in $(seq 100); do
-    [[ -s "$work/display" ]] && break
-    sleep 0.1
-done
-[[ -s "$work/display" ]] || skip "Xvfb did not start"
-export DISPLAY=:$(cat "$work/display")
+start_xvfb "$work"
 export HOME=$work/home
 mkdir -p "$HOME"
 

@@ -289,10 +289,11 @@ check_log() {
     fi
 }
 
-# start_xvfb WORK: an X server of the test's own, its display in DISPLAY and
-# its process in xvfbPid; skips when it does not come up.
+# start_xvfb WORK [WIDTHxHEIGHT]: an X server of the test's own (1024x768
+# unless a size is given), its display in DISPLAY and its process in
+# xvfbPid; skips when it does not come up.
 start_xvfb() {
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$1/display" 2> "$1/xvfb.log" &
+    Xvfb -displayfd 3 -screen 0 "${2:-1024x768}x24" -nolisten tcp 3> "$1/display" 2> "$1/xvfb.log" &
     xvfbPid=$!
     for _ in $(seq 100); do
         [[ -s "$1/display" ]] && break

@@ -70,18 +70,8 @@ trap cleanup EXIT
 
 make_device_namespace wch "$monitorAddress" "$deviceAddress"
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$work/display" 2> "$work/xvfb.log" &
-xvfbPid=$!
-for _ in $(seq 100); do
-    [[ -s "$work/display" ]] && break
-    sleep 0.1
-done
-[[ -s "$work/display" ]] || skip "Xvfb did not start"
-export DISPLAY=:$(cat "$work/display")
-if ! timeout 120 wine wineboot --init > "$work/wineboot.log" 2>&1; then
-    fail "wineboot could not make the prefix"
-    exit 1
-fi
+start_xvfb "$work"
+make_wine_prefix "$work"
 
 window_of() {  # caption -> X window id
     xwininfo -root -tree 2> /dev/null | awk -v name="\"$1\":" '$2 " " $3 == name { print $1; exit }'

@@ -85,30 +85,16 @@ done
 # ---------------------------------------------------------------------------
 make_device_namespace wdp 198.51.100.10 198.51.100.20
 
-Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp 3> "$work/display" 2> "$work/xvfb.log" &
-xvfbPid=$!
-for _ in $(seq 100); do
-    [[ -s "$work/display" ]] && break
-    sleep 0.1
-done
-[[ -s "$work/display" ]] || skip "Xvfb did not start"
-export DISPLAY=:$(cat "$work/display")
+start_xvfb "$work" 1600x1200
+make_wine_prefix "$work"
 
-if ! timeout 120 wine wineboot --init > "$work/wineboot.log" 2>&1; then
-    fail "wineboot could not make the prefix"
-    cat "$work/wineboot.log"
-    exit 1
-fi
-
-# regedit DPI: the fonts of the smoke test and the screen's pixels per inch.
+# regedit DPI: the screen's pixels per inch.
 set_dpi() {
     local hex
     hex=$(printf '%08x' "$1")
     {
         printf '\xff\xfe'
         printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
-            '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
-            '"ＭＳ Ｐゴシック"="IPAPGothic"' '"ＭＳ ゴシック"="IPAGothic"' '"MS Shell Dlg"="IPAPGothic"' '' \
             '[HKEY_CURRENT_USER\Control Panel\Desktop]' "\"LogPixels\"=dword:$hex" '' \
             '[HKEY_LOCAL_MACHINE\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts]' \
             "\"LogPixels\"=dword:$hex" |
