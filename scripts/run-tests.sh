@@ -63,7 +63,7 @@ ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1" \
   build_and_test build-asan -DMONITOR_SANITIZER=address -DMONITOR_WERROR=ON
 
 step "fuzzing"
-./scripts/fuzz-short.sh
+FUZZ_SECONDS=20 ./scripts/fuzz-short.sh
 
 step "Wine smoke and scale tests"
 tests/wine/wine_smoke.sh build-win/bin build/bin/device_sim
