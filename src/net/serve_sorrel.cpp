@@ -1,6 +1,9 @@
-// Sorrel's connection: a blocking socket read one byte at a time through
-// the frame reader, each receive once the socket is readable, so that a
-// stop ends the connection even in the middle of a frame.
+// Sorrel's connection: a non-blocking socket read one byte at a time
+// through the frame reader. Bytes already there are taken without a wait,
+// so that pipelined frames cost one receive a byte; only an empty socket
+// waits until it is readable or the run is woken, and the stop is looked
+// at before every byte, so that it ends the connection even in the middle
+// of a frame.
 #include "net/service.h"
 
 namespace net {
@@ -45,15 +48,23 @@ void applyFrame(Connection& c, const frames::Frame& frame) {
 bool receiveFrame(Connection& c, frames::SorrelReader& reader,
                   std::optional<frames::Frame>& frame) {
     do {
-        if (!waitReadable(c.dlg, c.run, c.socket)) return false;
+        if (stopSeen(c.dlg, c.run)) return false;
         char byte = 0;
-        const int got = sock::recv(c.socket, &byte, 1);
+        int got = 0;
+        int error = 0;
+        for (;;) {
+            got = sock::recv(c.socket, &byte, 1);
+            if (got >= 0) break;
+            error = sock::lastError();
+            if (error != sock::wsaEWOULDBLOCK) break;
+            if (!waitReadable(c.dlg, c.run, c.socket)) return false;
+        }
         if (got <= 0) {
             if (stopSeen(c.dlg, c.run)) return false;
             if (got == 0) {
                 showPeerLabel(c.dlg, c.run.slot, "", &c.run);
             } else {
-                traceLine(&c.dlg, "recv error: %d \r\n", sock::lastError());
+                traceLine(&c.dlg, "recv error: %d \r\n", error);
             }
             return false;
         }
@@ -67,6 +78,7 @@ bool receiveFrame(Connection& c, frames::SorrelReader& reader,
 void serveSorrelDevice(CMonitorDlg& dlg, ListenerRun& run, sock::Socket s,
                        const sock::SockAddrIn& peer) {
     Connection c{dlg, run, s, sock::inetNtoa(peer.addr)};
+    sock::setNonBlocking(s, true);
     frames::SorrelReader reader;
     for (;;) {
         if (stopSeen(dlg, run)) return;
