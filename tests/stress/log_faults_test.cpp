@@ -108,9 +108,9 @@ TEST_F(LogFaults, AHeaderWrittenWhileTheWindowClosesHasTheNamesOnScreen) {
         logInto(w, pathOf("closing.csv"));
         w.type(ids::inputNameEdit1, text::jp("ポンプ"));
         for (int k = 0; k < variant::inputCount; ++k)
-            names += "," + w.text(ids::inputNameEdit1 + k);
+            names.append(",").append(w.text(ids::inputNameEdit1 + k));
         for (const int id : {ids::outputNameEdit1, ids::outputNameEdit2, ids::outputNameEdit3}) {
-            if (variant::outputCount > 0) names += "," + w.text(id);
+            if (variant::outputCount > 0) names.append(",").append(w.text(id));
         }
         startWith(w, {str(port), "", "", ""});
         // The log is busy until the window has begun to close, so the
