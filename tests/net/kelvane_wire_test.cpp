@@ -145,9 +145,12 @@ TEST_F(KelvaneWire, SecondDeviceOnOnePortIsServedOnItsOwnConnection) {
         Device stale(port);
         stale.send({0xFC, 0x00, 0x00});
         EXPECT_EQ(stale.receive(2).size(), 2u);
-        const int withStale = threadCount();
+        const auto staleSock = dlg.portSlots[0].connSock.load();
         Device back(port);
-        ASSERT_TRUE(eventually([&] { return threadCount() == withStale + 1; }));
+        ASSERT_TRUE(eventually([&] {
+            const auto now = dlg.portSlots[0].connSock.load();
+            return now != 0 && now != staleSock;
+        }));
         w.type(ids::destPortEdit, str(freePort()));
         w.click(ids::outputButton1);
         EXPECT_EQ(back.receive(3), (Bytes{0xFA, 0xF0, 0x01}));
