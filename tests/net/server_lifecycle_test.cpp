@@ -120,6 +120,9 @@ TEST_F(ServerLifecycle, StopEndsEveryConnectionAndReturnsToTheStoppedLook) {
         Device a(p1);
         Device b(p2);
         Device sameAsA(p1);
+        // Two listeners and three connections: every connection is accepted
+        // before a's frame, which then names a as the device for the outputs.
+        ASSERT_TRUE(eventually([&] { return threadCount() == base + 5; }));
         a.send({0xFA, 0xF0, 0x01});
         EXPECT_EQ(a.receive(2), (Bytes{0xF0, 0x01}));
         b.send({0xFC, 0x02, 0x02});
