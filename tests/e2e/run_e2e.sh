@@ -15,8 +15,8 @@
 # The folder is removed after a pass unless E2E_KEEP is set.
 set -u
 
-readonly testTag=e2e
 variant=${1:?variant}
+readonly testTag="e2e $variant"
 program=${2:?program}
 sim=${3:?device simulator}
 # shellcheck source=SCRIPTDIR/../support/monitor_env.sh
@@ -26,10 +26,9 @@ source "$(dirname "${BASH_SOURCE[0]}")/../support/monitor_env.sh"
 # Step 1: enter a fresh network and mount namespace (re-running this script).
 if [[ -z "${E2E_IN_NAMESPACE:-}" ]]; then
     require_tools unshare nsenter ip iconv
-    [[ -x "$program" ]] || { echo "e2e: $program is not built"; exit 1; }
-    [[ -x "$sim" ]] || { echo "e2e: $sim is not built"; exit 1; }
+    require_built "$program" "$sim"
     require_namespaces
-    E2E_IN_NAMESPACE=1 exec unshare -n -m --propagation private "$BASH" "$0" "$@"
+    rerun_in_namespace E2E_IN_NAMESPACE "$@"
 fi
 
 prepare_namespace
@@ -41,21 +40,7 @@ readonly deviceAddress=198.51.100.20
 readonly secondDeviceAddress=198.51.100.21
 readonly port1=10003 port2=10004 destPort=10005
 
-folder=$(mktemp -d "${TMPDIR:-/tmp}/e2e-$variant.XXXXXX")
-devicePid=""
-programPid=""
-failures=0
-
-cleanup() {
-    [[ -n "$programPid" ]] && kill "$programPid" 2> /dev/null && wait "$programPid" 2> /dev/null
-    [[ -n "$devicePid" ]] && kill "$devicePid" 2> /dev/null && wait "$devicePid" 2> /dev/null
-    if ((failures == 0)) && [[ -z "${E2E_KEEP:-}" ]]; then
-        rm -rf "$folder"
-    else
-        echo "e2e: files kept in $folder"
-    fi
-}
-trap cleanup EXIT
+start_work "e2e-$variant" E2E_KEEP
 
 # ---------------------------------------------------------------------------
 # Step 2: the devices' namespace and the veth pair.
@@ -68,20 +53,20 @@ local_device() { timeout 60 "$sim" "$@"; }
 # ---------------------------------------------------------------------------
 # Step 3: the program's folder: the program, the pointer file and the
 # settings file (CP932, CR LF), the log in a file with a Japanese name.
-cp "$program" "$folder/$productName"
-settings="$folder/e2e.$extension"
-logFile="$folder/ログ.csv"
-write_pointer "$folder/$productName.ini" "$settings"
+cp "$program" "$work/$productName"
+settings="$work/e2e.$extension"
+logFile="$work/ログ.csv"
+write_pointer "$work/$productName.ini" "$settings"
 write_settings "$settings" "$productName E2E" "$logFile"
 
 # ---------------------------------------------------------------------------
 # Step 4: start the program and wait until both ports listen.
-QT_QPA_PLATFORM=offscreen "$folder/$productName" > "$folder/program.out" 2>&1 &
+QT_QPA_PLATFORM=offscreen "$work/$productName" > "$work/program.out" 2>&1 &
 programPid=$!
 
 if ! wait_for_listeners "$programPid" 300 "$port1" "$port2"; then
     fail "$productName did not start listening on ports $port1 and $port2 from its saved settings"
-    cat "$folder/program.out"
+    cat "$work/program.out"
     exit 1
 fi
 pass "$productName started from the pointer file and listens on $port1 and $port2"
@@ -117,22 +102,22 @@ fi
 # Step 6: every frame of the tables. expectedLines collects the log lines
 # without their timestamp columns.
 expectedLines=()
-send_table_frames "$port1" "$folder"
+send_table_frames "$port1" "$work"
 
 # A frame cut short by the device's close changes nothing and is not logged.
-printf 'send FC 05\nclose\n' > "$folder/cut.txt"
-device --connect "$monitorAddress:$port1" --script "$folder/cut.txt" --quiet > /dev/null 2>&1 ||
+printf 'send FC 05\nclose\n' > "$work/cut.txt"
+device --connect "$monitorAddress:$port1" --script "$work/cut.txt" --quiet > /dev/null 2>&1 ||
     fail "the device with a cut frame could not connect"
 
 # ---------------------------------------------------------------------------
 # Step 7: a second device on the other port while the first one holds its
 # connection; the first one ends with a reset.
-printf 'send FA F0 01\nexpect F0 01\npause 1500\nreset\n' > "$folder/first.txt"
-device --connect "$monitorAddress:$port1" --bind "$deviceAddress" --script "$folder/first.txt" \
-    > "$folder/first.out" 2>&1 &
+printf 'send FA F0 01\nexpect F0 01\npause 1500\nreset\n' > "$work/first.txt"
+device --connect "$monitorAddress:$port1" --bind "$deviceAddress" --script "$work/first.txt" \
+    > "$work/first.out" 2>&1 &
 firstPid=$!
 for _ in $(seq 100); do
-    grep -q 'expect F0 01: ok' "$folder/first.out" && break
+    grep -q 'expect F0 01: ok' "$work/first.out" && break
     sleep 0.02
 done
 if [[ $variant == kelvane ]]; then
@@ -144,30 +129,25 @@ else
     log_line "$secondDeviceAddress" 0 1 0 0 0
     secondFrame="F0 02" secondReply="F0 02"
 fi
-printf 'send %s\nexpect %s\nwait\nclose\n' "$secondFrame" "$secondReply" > "$folder/second.txt"
+printf 'send %s\nexpect %s\nwait\nclose\n' "$secondFrame" "$secondReply" > "$work/second.txt"
 if device --connect "$monitorAddress:$port2" --bind "$secondDeviceAddress" --variant "$variant" \
-    --expect-replies --script "$folder/second.txt" > "$folder/second.out" 2>&1; then
+    --expect-replies --script "$work/second.txt" > "$work/second.out" 2>&1; then
     pass "a second device on port $port2 answered while the first is connected"
 else
     fail "the second device on port $port2"
-    cat "$folder/second.out"
+    cat "$work/second.out"
 fi
-wait "$firstPid" || { fail "the first device (reset at its end)"; cat "$folder/first.out"; }
+wait "$firstPid" || { fail "the first device (reset at its end)"; cat "$work/first.out"; }
 
 # ---------------------------------------------------------------------------
 # Step 8: 10,000 frames in a row, then one more frame with its reply.
-send_counted_frames "$port1" 10000 "$folder/load.out"
-send_last_frame "$port1" "$folder/after.out"
+send_counted_frames "$port1" 10000 "$work/load.out"
+send_last_frame "$port1" "$work/after.out"
 
 # ---------------------------------------------------------------------------
 # Step 9: the log, byte for byte apart from the timestamp columns.
-check_log "$logFile" "$folder" "the log"
+check_log "$logFile" "$work" "the log"
 
 kill -0 "$programPid" 2> /dev/null && pass "$productName still runs" || fail "$productName ended"
 
-if ((failures > 0)); then
-    echo "e2e $variant: $failures check(s) failed"
-    exit 1
-fi
-echo "e2e $variant: all checks passed"
-exit 0
+finish

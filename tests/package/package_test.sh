@@ -23,16 +23,12 @@ deb=${1:?Debian package}
 sim=${2:?device simulator}
 # shellcheck source=SCRIPTDIR/../support/monitor_env.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../support/monitor_env.sh"
-failures=0
 
 # ---------------------------------------------------------------------------
 # Step 1: the package itself, then a fresh network and mount namespace.
 if [[ -z "${PACKAGE_TEST_IN_NAMESPACE:-}" ]]; then
     require_tools dpkg-deb lintian unshare nsenter ip iconv Xvfb xdotool xwininfo timeout
-    [[ -f "$deb" ]] || { echo "package: $deb is not built"; exit 1; }
-    [[ -x "$sim" ]] || { echo "package: $sim is not built"; exit 1; }
-    deb=$(cd "$(dirname "$deb")" && pwd)/$(basename "$deb")
-    sim=$(cd "$(dirname "$sim")" && pwd)/$(basename "$sim")
+    require_built "$deb" "$sim"
 
     [[ "$(dpkg-deb -f "$deb" Package Version Architecture | tr '\n' ' ')" == \
         "Package: kelvane Version: 1.0.3.0 Architecture: amd64 " ]] &&
@@ -68,8 +64,8 @@ if [[ -z "${PACKAGE_TEST_IN_NAMESPACE:-}" ]]; then
     rm -f lintian.out
 
     require_namespaces
-    PACKAGE_TEST_IN_NAMESPACE=1 PACKAGE_TEST_FAILURES=$failures \
-        exec unshare -n -m --propagation private "$BASH" "$0" "$deb" "$sim"
+    export PACKAGE_TEST_FAILURES=$failures
+    rerun_in_namespace PACKAGE_TEST_IN_NAMESPACE "$(absolute "$deb")" "$(absolute "$sim")"
 fi
 failures=${PACKAGE_TEST_FAILURES:-0}
 
@@ -79,23 +75,8 @@ readonly monitorAddress=198.51.100.10
 readonly deviceAddress=198.51.100.20
 readonly port1=10003
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/package-test.XXXXXX")
-devicePid=""
-xvfbPid=""
-programPid=""
-
-cleanup() {
-    [[ -n "$programPid" ]] && kill "$programPid" 2> /dev/null && wait "$programPid" 2> /dev/null
-    [[ -n "$xvfbPid" ]] && kill "$xvfbPid" 2> /dev/null && wait "$xvfbPid" 2> /dev/null
-    [[ -n "$devicePid" ]] && kill "$devicePid" 2> /dev/null && wait "$devicePid" 2> /dev/null
-    umount "$work/root" 2> /dev/null
-    if ((failures == 0)) && [[ -z "${PACKAGE_TEST_KEEP:-}" ]]; then
-        rm -rf "$work"
-    else
-        echo "package: files kept in $work"
-    fi
-}
-trap cleanup EXIT
+release_work() { umount "$work/root" 2> /dev/null; }
+start_work package-test PACKAGE_TEST_KEEP
 
 make_device_namespace pkg "$monitorAddress" "$deviceAddress"
 
@@ -218,9 +199,4 @@ run_program() {
 run_program kelvane
 run_program sorrel
 
-if ((failures > 0)); then
-    echo "package: $failures check(s) failed"
-    exit 1
-fi
-echo "package: all checks passed"
-exit 0
+finish

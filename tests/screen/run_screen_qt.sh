@@ -18,8 +18,8 @@
 # namespace). The folder is kept after a failure, or with SCREEN_KEEP set.
 set -u
 
-readonly testTag=screen
 variant=${1:?variant}
+readonly testTag="screen $variant"
 program=${2:?program}
 sim=${3:?device simulator}
 probe=${4:?layout probe}
@@ -29,13 +29,10 @@ source "$(dirname "${BASH_SOURCE[0]}")/../support/monitor_env.sh"
 
 if [[ -z "${SCREEN_IN_NAMESPACE:-}" ]]; then
     require_tools Xvfb xdotool xwininfo import convert unshare nsenter ip iconv timeout
-    for file in "$program" "$sim" "$probe"; do
-        [[ -x "$file" ]] || { echo "screen: $file is not built"; exit 1; }
-    done
+    require_built "$program" "$sim" "$probe"
     require_namespaces
-    [[ -n "$shot" ]] && shot=$(cd "$(dirname "$shot")" && pwd)/$(basename "$shot")
-    SCREEN_IN_NAMESPACE=1 exec unshare -n -m --propagation private "$BASH" "$0" "$variant" \
-        "$program" "$sim" "$probe" "$shot"
+    [[ -n "$shot" ]] && shot=$(absolute "$shot")
+    rerun_in_namespace SCREEN_IN_NAMESPACE "$variant" "$program" "$sim" "$probe" "$shot"
 fi
 
 prepare_namespace
@@ -45,44 +42,22 @@ readonly monitorAddress=198.51.100.10
 readonly deviceAddress=198.51.100.20
 readonly listenPort=10003
 
-folder=$(mktemp -d "${TMPDIR:-/tmp}/screen-$variant.XXXXXX")
-devicePid="" xvfbPid="" programPid="" holderPid=""
-failures=0
-
-cleanup() {
-    local pid
-    for pid in "$programPid" "$holderPid" "$xvfbPid" "$devicePid"; do
-        [[ -n "$pid" ]] && kill "$pid" 2> /dev/null && wait "$pid" 2> /dev/null
-    done
-    if ((failures == 0)) && [[ -z "${SCREEN_KEEP:-}" ]]; then
-        rm -rf "$folder"
-    else
-        echo "screen: files kept in $folder"
-    fi
-}
-trap cleanup EXIT
-
+start_work "screen-$variant" SCREEN_KEEP
 make_device_namespace scr "$monitorAddress" "$deviceAddress"
 
 # ---- the display --------------------------------------------------------
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3> "$folder/display" \
-    > "$folder/xvfb.out" 2>&1 &
-xvfbPid=$!
-for _ in $(seq 100); do [[ -s "$folder/display" ]] && break; sleep 0.05; done
-[[ -s "$folder/display" ]] || skip "Xvfb did not start"
-DISPLAY=:$(cat "$folder/display")
-export DISPLAY
+start_xvfb "$work" 1280x1024
 unset QT_QPA_PLATFORM
 
 # ---- the layout -----------------------------------------------------------
 peerText="接続元 : $deviceAddress"
-"$probe" "$peerText" > "$folder/layout" 2> /dev/null || { echo "screen: probe failed"; exit 1; }
+"$probe" "$peerText" > "$work/layout" 2> /dev/null || { echo "$testTag: probe failed"; exit 1; }
 declare -A rect
 while read -r kind dialog id x y w h; do
     [[ $kind == control ]] && rect[$dialog.$id]="$x $y $w $h"
-done < "$folder/layout"
-read -r _ mainW mainH < <(grep '^main ' "$folder/layout")
-peerWidth=$(awk '/^width/ { print $2 }' "$folder/layout")
+done < "$work/layout"
+read -r _ mainW mainH < <(grep '^main ' "$work/layout")
+peerWidth=$(awk '/^width/ { print $2 }' "$work/layout")
 
 # Control ids of the templates.
 readonly serverButton=1001 statusLabel=1017 titleButton=1020 saveButton=1021 adapterCombo=1003
@@ -103,12 +78,12 @@ place_of() {  # window -> "X Y W H" of its client area on the screen
     xwininfo -id "$1" | awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
         /Width:/ { w = $NF } /Height:/ { h = $NF } END { print x, y, w, h }'
 }
-snap() { import -window root "$folder/shot.png"; }
+snap() { import -window root "$work/shot.png"; }
 colour_at() {  # dialog control dx dy -> #RRGGBB of that pixel of the last shot
     local -a r origin
     read -ra r <<< "${rect[$1.$2]}"
     read -ra origin <<< "${origins[$1]}"
-    convert "$folder/shot.png" -crop "1x1+$((origin[0] + r[0] + $3))+$((origin[1] + r[1] + $4))" \
+    convert "$work/shot.png" -crop "1x1+$((origin[0] + r[0] + $3))+$((origin[1] + r[1] + $4))" \
         -depth 8 txt:- | grep -o '#[0-9A-F]\{6\}' | head -n 1
 }
 face_of() { colour_at main "$1" 4 4; }  # inside the edge
@@ -116,7 +91,7 @@ darkest_in() {  # control x0 width -> darkest grey (0-255) of that strip of the 
     local -a r origin
     read -ra r <<< "${rect[main.$1]}"
     read -ra origin <<< "${origins[main]}"
-    convert "$folder/shot.png" -crop "$3x$((r[3]))+$((origin[0] + r[0] + $2))+$((origin[1] + r[1]))" \
+    convert "$work/shot.png" -crop "$3x$((r[3]))+$((origin[0] + r[0] + $2))+$((origin[1] + r[1]))" \
         +repage -colorspace Gray -format '%[fx:int(255*minima)]' info:
 }
 expect_face() {  # control colour what
@@ -150,7 +125,7 @@ visible_windows() { xdotool search --onlyvisible --class . 2> /dev/null | wc -l;
 caption_is() { [[ "$(xdotool getwindowname "$1" 2> /dev/null)" == "$2" ]]; }
 
 start_program() {
-    "$folder/$productName" > "$folder/program.out" 2>&1 &
+    "$work/$productName" > "$work/program.out" 2>&1 &
     programPid=$!
     mainWindow=$(window_of "$1") || { fail "no window captioned $1"; exit 1; }
     focus_window "$mainWindow"
@@ -160,7 +135,7 @@ start_program() {
 }
 
 # ---------------------------------------------------------------------------
-cp "$program" "$folder/$productName"
+cp "$program" "$work/$productName"
 grey='#7F7F7F' red='#FF0000' black='#000000'
 
 start_program "$productName"
@@ -178,9 +153,9 @@ snap
 expect_face "$statusLabel" "$red" "running: status red"
 
 device --connect "$monitorAddress:$listenPort" --bind "$deviceAddress" --send "FC 02 02" --hold -1 \
-    > "$folder/device.out" 2>&1 &
+    > "$work/device.out" 2>&1 &
 holderPid=$!
-wait_for 100 grep -q "FC 07\|FC 02" "$folder/device.out" || fail "no reply to the change frame"
+wait_for 100 grep -q "FC 07\|FC 02" "$work/device.out" || fail "no reply to the change frame"
 sleep 0.5
 snap
 expect_face "$lamp1" "$black" "input 1 off: black"
@@ -190,7 +165,7 @@ expect_face $((lamp1 + 1)) "$red" "input 2 on: red"
 lastDark=$(darkest_in "$peerLabel1" $((peerWidth - 5)) 5)
 ((lastDark < 100)) && pass "the peer label shows the address to its end ($peerWidth px)" ||
     fail "no text at the end of \"$peerText\" in the peer label (darkest $lastDark)"
-[[ -n "$shot" ]] && cp "$folder/shot.png" "$shot"
+[[ -n "$shot" ]] && cp "$work/shot.png" "$shot"
 
 if [[ $variant == kelvane ]]; then
     expect_face "$outLamp1" "$black" "output 1 off: black"
@@ -202,7 +177,7 @@ fi
 click_at main "$loggingCheck" 8
 device --connect "$monitorAddress:$listenPort" --bind "$deviceAddress" --send "FC 01 01" --quiet \
     > /dev/null 2>&1
-wait_for 60 grep -q "$deviceAddress" "$folder/$productName.csv" 2> /dev/null &&
+wait_for 60 grep -q "$deviceAddress" "$work/$productName.csv" 2> /dev/null &&
     pass "the logging box switches the log on" || fail "no log line after ticking the logging box"
 
 click_at main "$nameEdit1"
@@ -239,7 +214,7 @@ fi
 focus_window "$mainWindow"
 
 # ---- the save dialog -----------------------------------------------------
-settings="$folder/screen.$extension"
+settings="$work/screen.$extension"
 windowsBefore=$(xdotool search --onlyvisible --name . 2> /dev/null | sort)
 click_at main "$saveButton"
 fileWindow=""
@@ -313,9 +288,4 @@ expect_face "$statusLabel" "$red" "restarted: status red"
 keys Escape
 wait_for 100 bash -c "! kill -0 $programPid 2> /dev/null" && wait "$programPid" && programPid=""
 
-if ((failures > 0)); then
-    echo "screen $variant: $failures check(s) failed"
-    exit 1
-fi
-echo "screen $variant: all checks passed"
-exit 0
+finish

@@ -15,6 +15,7 @@
 # device connected goes there as VARIANT-wine.png.
 #
 # Exit status: 0 passed, 1 failed, 77 skipped (no Wine, X server or namespace).
+# The work folder is removed after a pass unless WINE_SCREEN_KEEP is set.
 set -u
 
 readonly testTag=wine-screen
@@ -29,19 +30,10 @@ variant_facts "$variant"
 if [[ -z "${WINE_SCREEN_IN_NAMESPACE:-}" ]]; then
     require_tools wine wineserver Xvfb xwininfo xdotool import convert unshare nsenter ip iconv \
         timeout
-    for file in "$buildDir/bin/$productName.exe" "$buildDir/generated/$productName.rc"; do
-        [[ -f "$file" ]] || { echo "$testTag: $file is not built"; exit 1; }
-    done
-    [[ -x "$sim" ]] || { echo "$testTag: $sim is not built"; exit 1; }
+    require_built "$buildDir/bin/$productName.exe" "$buildDir/generated/$productName.rc" "$sim"
     require_namespaces
-    buildDir=$(cd "$buildDir" && pwd)
-    sim=$(cd "$(dirname "$sim")" && pwd)/$(basename "$sim")
-    if [[ -n "$shotDir" ]]; then
-        mkdir -p "$shotDir"
-        shotDir=$(cd "$shotDir" && pwd)
-    fi
-    WINE_SCREEN_IN_NAMESPACE=1 exec unshare -n -m --propagation private \
-        "$BASH" "$0" "$variant" "$buildDir" "$sim" "$shotDir"
+    rerun_in_namespace WINE_SCREEN_IN_NAMESPACE "$variant" "$(absolute "$buildDir")" \
+        "$(absolute "$sim")" "$(absolute_folder "$shotDir")"
 fi
 
 prepare_namespace
@@ -54,26 +46,8 @@ readonly port1=10003 caption2="Monitor A"
 readonly rcFile=$buildDir/generated/$productName.rc
 readonly font=/usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/wine-screen.XXXXXX")
+start_work wine-screen WINE_SCREEN_KEEP
 readonly shot=$work/screen.png
-devicePid="" xvfbPid="" holderPid="" programPid=""
-failures=0
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEARCH=win64
-export WINEDLLOVERRIDES="mscoree,mshtml="
-
-cleanup() {
-    wineserver -k 2> /dev/null
-    local pid
-    for pid in "$programPid" "$holderPid" "$xvfbPid" "$devicePid"; do
-        [[ -n "$pid" ]] && kill "$pid" 2> /dev/null && wait "$pid" 2> /dev/null
-    done
-    if ((failures == 0)); then
-        rm -rf "$work"
-    else
-        echo "$testTag: files kept in $work"
-    fi
-}
-trap cleanup EXIT
 
 make_device_namespace wsc "$monitorAddress $secondAddress" "$deviceAddress"
 start_xvfb "$work"
@@ -482,9 +456,4 @@ else
 fi
 
 echo "$testTag: $productName took $(($(date +%s) - started)) s after the prefix"
-if ((failures > 0)); then
-    echo "$testTag: $failures check(s) failed"
-    exit 1
-fi
-echo "$testTag: all checks passed"
-exit 0
+finish

@@ -35,6 +35,72 @@ require_namespaces() {
     unshare -n -m true 2> /dev/null || skip "cannot create a network namespace (needs root)"
 }
 
+# require_built FILE...: the test cannot run (status 1) without every one.
+require_built() {
+    local file
+    for file in "$@"; do
+        [[ -f "$file" ]] || { echo "$testTag: $file is not built"; exit 1; }
+    done
+}
+
+# absolute PATH: PATH from the root, as the run inside the namespace needs it.
+absolute() { printf '%s/%s\n' "$(cd "$(dirname "$1")" && pwd)" "$(basename "$1")"; }
+
+# absolute_folder [FOLDER]: FOLDER made if missing, from the root; nothing
+# when no folder is given.
+absolute_folder() {
+    [[ -n "$1" ]] || return 0
+    mkdir -p "$1" && (cd "$1" && pwd)
+}
+
+# rerun_in_namespace MARK ARG...: this script again with ARG..., in a fresh
+# network and mount namespace; the variable MARK tells that run it is there.
+rerun_in_namespace() {
+    export "$1=1"
+    shift
+    exec unshare -n -m --propagation private "$BASH" "$0" "$@"
+}
+
+# The processes a test starts, ended by their ids when it exits, and the
+# Wine prefix it made.
+devicePid="" xvfbPid="" programPid="" holderPid="" ownWinePrefix=""
+failures=0
+
+# start_work NAME KEEP: the test's work folder in work and the clean-up on
+# exit: it ends the Wine server of the test's prefix and the test's
+# processes, runs the test's own release_work when there is one (what else
+# the test must undo), and removes the folder unless a check failed or the
+# variable KEEP is set.
+start_work() {
+    work=$(mktemp -d "${TMPDIR:-/tmp}/$1.XXXXXX")
+    keepVariable=$2
+    trap end_work EXIT
+}
+
+end_work() {
+    local pid
+    [[ -n "$ownWinePrefix" ]] && WINEPREFIX=$ownWinePrefix wineserver -k 2> /dev/null
+    for pid in "$programPid" "$holderPid" "$xvfbPid" "$devicePid"; do
+        [[ -n "$pid" ]] && kill "$pid" 2> /dev/null && wait "$pid" 2> /dev/null
+    done
+    [[ "$(type -t release_work)" == function ]] && release_work
+    if ((failures == 0)) && [[ -z "${!keepVariable:-}" ]]; then
+        rm -rf "$work"
+    else
+        echo "$testTag: files kept in $work"
+    fi
+}
+
+# finish: the test's verdict from the failed checks, and its exit status.
+finish() {
+    if ((failures > 0)); then
+        echo "$testTag: $failures check(s) failed"
+        exit 1
+    fi
+    echo "$testTag: all checks passed"
+    exit 0
+}
+
 # Inside the fresh namespace: its own sysfs, so that adapter enumeration sees
 # this namespace's interfaces, and a working loopback.
 prepare_namespace() {
@@ -304,10 +370,13 @@ start_xvfb() {
     export DISPLAY
 }
 
-# make_wine_prefix WORK: the Wine prefix WINEPREFIX (set by the caller before
-# anything can end its wineserver) made in WORK, with the Windows Japanese
-# font names mapped to the IPA fonts.
+# make_wine_prefix WORK: a Wine prefix of the test's own made in WORK, with
+# the Windows Japanese font names mapped to the IPA fonts.
 make_wine_prefix() {
+    ownWinePrefix=$1/prefix
+    export WINEPREFIX=$ownWinePrefix WINEDEBUG=-all WINEARCH=win64
+    # No downloads of Wine's optional runtimes (there is no network anyway).
+    export WINEDLLOVERRIDES="mscoree,mshtml="
     if ! timeout 120 wine wineboot --init > "$1/wineboot.log" 2>&1; then
         fail "wineboot could not make the prefix"
         cat "$1/wineboot.log"

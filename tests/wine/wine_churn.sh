@@ -16,6 +16,7 @@
 # devices connected.
 #
 # Exit status: 0 passed, 1 failed, 77 skipped (no Wine, X server or namespace).
+# The work folder is removed after a pass unless WINE_CHURN_KEEP is set.
 set -u
 
 readonly testTag=wine-churn
@@ -27,15 +28,10 @@ source "$(dirname "${BASH_SOURCE[0]}")/../support/monitor_env.sh"
 
 if [[ -z "${WINE_CHURN_IN_NAMESPACE:-}" ]]; then
     require_tools wine wineserver Xvfb xwininfo xdotool unshare nsenter ip timeout
-    for exe in Kelvane.exe Sorrel.exe; do
-        [[ -f "$binDir/$exe" ]] || { echo "$testTag: $binDir/$exe is not built"; exit 1; }
-    done
-    [[ -x "$sim" ]] || { echo "$testTag: $sim is not built"; exit 1; }
+    require_built "$binDir/Kelvane.exe" "$binDir/Sorrel.exe" "$sim"
     require_namespaces
-    binDir=$(cd "$binDir" && pwd)
-    sim=$(cd "$(dirname "$sim")" && pwd)/$(basename "$sim")
-    WINE_CHURN_IN_NAMESPACE=1 exec unshare -n -m --propagation private \
-        "$BASH" "$0" "$binDir" "$sim" "$restarts"
+    rerun_in_namespace WINE_CHURN_IN_NAMESPACE "$(absolute "$binDir")" "$(absolute "$sim")" \
+        "$restarts"
 fi
 
 prepare_namespace
@@ -44,29 +40,14 @@ readonly monitorAddress=198.51.100.10
 readonly deviceAddress=198.51.100.20
 readonly port1=10003 port2=10004
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/wine-churn.XXXXXX")
-devicePid=""
-xvfbPid=""
 loopPids=()
-failures=0
-
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEARCH=win64
-export WINEDLLOVERRIDES="mscoree,mshtml="
-
 stop_loops() {
     local pid
     for pid in "${loopPids[@]}"; do kill "$pid" 2> /dev/null && wait "$pid" 2> /dev/null; done
     loopPids=()
 }
-
-cleanup() {
-    stop_loops
-    wineserver -k 2> /dev/null
-    [[ -n "$xvfbPid" ]] && kill "$xvfbPid" 2> /dev/null && wait "$xvfbPid" 2> /dev/null
-    [[ -n "$devicePid" ]] && kill "$devicePid" 2> /dev/null && wait "$devicePid" 2> /dev/null
-    if ((failures == 0)); then rm -rf "$work"; else echo "$testTag: files kept in $work"; fi
-}
-trap cleanup EXIT
+release_work() { stop_loops; }
+start_work wine-churn WINE_CHURN_KEEP
 
 make_device_namespace wch "$monitorAddress" "$deviceAddress"
 
@@ -203,9 +184,4 @@ run_program() {
 run_program kelvane
 run_program sorrel
 
-if ((failures > 0)); then
-    echo "$testTag: $failures check(s) failed"
-    exit 1
-fi
-echo "$testTag: all checks passed"
-exit 0
+finish

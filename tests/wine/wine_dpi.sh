@@ -27,40 +27,13 @@ source "$(dirname "${BASH_SOURCE[0]}")/../support/monitor_env.sh"
 if [[ -z "${WINE_DPI_IN_NAMESPACE:-}" ]]; then
     require_tools wine wineserver Xvfb xwininfo import convert unshare nsenter ip iconv timeout \
         x86_64-w64-mingw32-windres
-    for exe in Kelvane.exe Sorrel.exe; do
-        [[ -f "$binDir/$exe" ]] || { echo "wine-dpi: $binDir/$exe is not built"; exit 1; }
-    done
+    require_built "$binDir/Kelvane.exe" "$binDir/Sorrel.exe"
     require_namespaces
-    binDir=$(cd "$binDir" && pwd)
-    if [[ -n "$shotDir" ]]; then
-        mkdir -p "$shotDir"
-        shotDir=$(cd "$shotDir" && pwd)
-    fi
-    WINE_DPI_IN_NAMESPACE=1 exec unshare -n -m --propagation private \
-        "$BASH" "$0" "$binDir" "$shotDir"
+    rerun_in_namespace WINE_DPI_IN_NAMESPACE "$(absolute "$binDir")" "$(absolute_folder "$shotDir")"
 fi
 
 prepare_namespace
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/wine-dpi.XXXXXX")
-devicePid=""
-xvfbPid=""
-failures=0
-
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEARCH=win64
-export WINEDLLOVERRIDES="mscoree,mshtml="
-
-cleanup() {
-    wineserver -k 2> /dev/null
-    [[ -n "$xvfbPid" ]] && kill "$xvfbPid" 2> /dev/null && wait "$xvfbPid" 2> /dev/null
-    [[ -n "$devicePid" ]] && kill "$devicePid" 2> /dev/null && wait "$devicePid" 2> /dev/null
-    if ((failures == 0)) && [[ -z "${WINE_DPI_KEEP:-}" ]]; then
-        rm -rf "$work"
-    else
-        echo "wine-dpi: files kept in $work"
-    fi
-}
-trap cleanup EXIT
+start_work wine-dpi WINE_DPI_KEEP
 
 # ---------------------------------------------------------------------------
 # The manifest, as the loader finds it: resource type 24, id 1.
@@ -168,9 +141,4 @@ for variant in kelvane sorrel; do
         fail "$variant's grey lamps and status cover $g96 pixels at 96 dpi and $g144 at 144 dpi"
 done
 
-if ((failures > 0)); then
-    echo "wine-dpi: $failures check(s) failed"
-    exit 1
-fi
-echo "wine-dpi: all checks passed"
-exit 0
+finish

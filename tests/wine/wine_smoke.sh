@@ -34,19 +34,10 @@ if [[ -z "${WINE_SMOKE_IN_NAMESPACE:-}" ]]; then
     tools=(wine wineserver Xvfb xwininfo xdotool unshare nsenter ip iconv timeout)
     [[ -n "$shotDir" ]] && tools+=(import)
     require_tools "${tools[@]}"
-    for exe in Kelvane.exe Sorrel.exe; do
-        [[ -f "$binDir/$exe" ]] || { echo "wine-smoke: $binDir/$exe is not built"; exit 1; }
-    done
-    [[ -x "$sim" ]] || { echo "wine-smoke: $sim is not built"; exit 1; }
+    require_built "$binDir/Kelvane.exe" "$binDir/Sorrel.exe" "$sim"
     require_namespaces
-    binDir=$(cd "$binDir" && pwd)
-    sim=$(cd "$(dirname "$sim")" && pwd)/$(basename "$sim")
-    if [[ -n "$shotDir" ]]; then
-        mkdir -p "$shotDir"
-        shotDir=$(cd "$shotDir" && pwd)
-    fi
-    WINE_SMOKE_IN_NAMESPACE=1 exec unshare -n -m --propagation private \
-        "$BASH" "$0" "$binDir" "$sim" "$shotDir"
+    rerun_in_namespace WINE_SMOKE_IN_NAMESPACE "$(absolute "$binDir")" "$(absolute "$sim")" \
+        "$(absolute_folder "$shotDir")"
 fi
 
 prepare_namespace
@@ -55,26 +46,7 @@ readonly monitorAddress=198.51.100.10
 readonly deviceAddress=198.51.100.20
 readonly port1=10003 port2=10004 destPort=10005
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/wine-smoke.XXXXXX")
-devicePid=""
-xvfbPid=""
-failures=0
-
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEARCH=win64
-# No downloads of Wine's optional runtimes (there is no network anyway).
-export WINEDLLOVERRIDES="mscoree,mshtml="
-
-cleanup() {
-    wineserver -k 2> /dev/null
-    [[ -n "$xvfbPid" ]] && kill "$xvfbPid" 2> /dev/null && wait "$xvfbPid" 2> /dev/null
-    [[ -n "$devicePid" ]] && kill "$devicePid" 2> /dev/null && wait "$devicePid" 2> /dev/null
-    if ((failures == 0)) && [[ -z "${WINE_SMOKE_KEEP:-}" ]]; then
-        rm -rf "$work"
-    else
-        echo "wine-smoke: files kept in $work"
-    fi
-}
-trap cleanup EXIT
+start_work wine-smoke WINE_SMOKE_KEEP
 
 # ---------------------------------------------------------------------------
 # Step 2: the devices' namespace and the veth pair.
@@ -191,10 +163,4 @@ run_program() {
 
 run_program kelvane
 run_program sorrel
-
-if ((failures > 0)); then
-    echo "wine-smoke: $failures check(s) failed"
-    exit 1
-fi
-echo "wine-smoke: all checks passed"
-exit 0
+finish
