@@ -121,13 +121,15 @@ void benchMonitor(ui::headless::Window& w, CMonitorDlg& dlg) {
     std::chrono::duration<double, std::milli> toIdle = Clock::now() - clicked;
     auto closed = idle.awaitServerClose(clicked, std::chrono::milliseconds(2000));
     std::chrono::duration<double, std::milli> toClosed = closed;
-    std::string closedText =
-        closed.count() < 0 ? "more than 2000 ms" : std::to_string(toClosed.count()) + " ms";
+    char closedText[32] = "more than 2000 ms";
+    if (closed.count() >= 0) {
+        std::snprintf(closedText, sizeof closedText, "%.2f ms", toClosed.count());
+    }
     std::printf(
         "%-28s stop click, 4 ports x %d devices: every slot Idle after %.2f ms (%s), the "
         "devices' connections closed after %s\n",
         variant::productName, stopDevicesPerPort, toIdle.count(),
-        allIdle(dlg) ? "checked" : "NOT IDLE", closedText.c_str());
+        allIdle(dlg) ? "checked" : "NOT IDLE", closedText);
     std::fflush(stdout);
 }
 
