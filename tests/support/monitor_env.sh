@@ -5,9 +5,9 @@
 # The sourcing script sets testTag (the prefix of its messages), sim (the
 # device simulator), monitorAddress, deviceAddress, port1, port2, destPort
 # and variant, and calls variant_facts for productName, extension, inputs
-# and outputs. The helpers count failures in failures, keep the devices'
-# namespace open with devicePid, and collect the expected log lines in
-# expectedLines.
+# and outputs. The helpers count failures in failures, keep the test's files
+# in work (start_work), keep the devices' namespace open with devicePid, and
+# collect the expected log lines in expectedLines.
 # shellcheck disable=SC2034,SC2154 # those names are shared with the sourcing script
 
 readonly -a inputNames=(ポンプ Valve 扉 センサー DI5)
@@ -66,11 +66,14 @@ rerun_in_namespace() {
 devicePid="" xvfbPid="" programPid="" holderPid="" ownWinePrefix=""
 failures=0
 
+# What else a test must undo before its folder goes; a test that has
+# something defines its own.
+release_work() { :; }
+
 # start_work NAME KEEP: the test's work folder in work and the clean-up on
 # exit: it ends the Wine server of the test's prefix and the test's
-# processes, runs the test's own release_work when there is one (what else
-# the test must undo), and removes the folder unless a check failed or the
-# variable KEEP is set.
+# processes, runs release_work, and removes the folder unless a check failed
+# or the variable KEEP is set.
 start_work() {
     work=$(mktemp -d "${TMPDIR:-/tmp}/$1.XXXXXX")
     keepVariable=$2
@@ -83,7 +86,7 @@ end_work() {
     for pid in "$programPid" "$holderPid" "$xvfbPid" "$devicePid"; do
         [[ -n "$pid" ]] && kill "$pid" 2> /dev/null && wait "$pid" 2> /dev/null
     done
-    [[ "$(type -t release_work)" == function ]] && release_work
+    release_work
     if ((failures == 0)) && [[ -z "${!keepVariable:-}" ]]; then
         rm -rf "$work"
     else
