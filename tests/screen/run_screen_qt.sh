@@ -127,7 +127,11 @@ caption_is() { [[ "$(xdotool getwindowname "$1" 2> /dev/null)" == "$2" ]]; }
 start_program() {
     "$work/$productName" > "$work/program.out" 2>&1 &
     programPid=$!
-    mainWindow=$(window_of "$1") || { fail "no window captioned $1"; exit 1; }
+    mainWindow=$(window_of "$1") || {
+        fail "no window captioned $1; the program wrote:"
+        cat "$work/program.out"
+        exit 1
+    }
     focus_window "$mainWindow"
     read -r mx my mw mh < <(place_of "$mainWindow")
     origins[main]="$mx $my"

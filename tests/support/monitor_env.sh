@@ -360,9 +360,12 @@ check_log() {
 
 # start_xvfb WORK [WIDTHxHEIGHT]: an X server of the test's own (1024x768
 # unless a size is given), its display in DISPLAY and its process in
-# xvfbPid; skips when it does not come up.
+# xvfbPid; skips when it does not come up. The server never resets: a reset
+# when the last client leaves (the layout probe, wineboot) can turn away
+# the program that connects next.
 start_xvfb() {
-    Xvfb -displayfd 3 -screen 0 "${2:-1024x768}x24" -nolisten tcp 3> "$1/display" 2> "$1/xvfb.log" &
+    Xvfb -displayfd 3 -screen 0 "${2:-1024x768}x24" -nolisten tcp -noreset 3> "$1/display" \
+        2> "$1/xvfb.log" &
     xvfbPid=$!
     for _ in $(seq 100); do
         [[ -s "$1/display" ]] && break
@@ -371,6 +374,7 @@ start_xvfb() {
     [[ -s "$1/display" ]] || skip "Xvfb did not start"
     DISPLAY=:$(cat "$1/display")
     export DISPLAY
+    xwininfo -root > /dev/null 2>&1 || { fail "Xvfb does not take clients"; exit 1; }
 }
 
 # make_wine_prefix WORK: a Wine prefix of the test's own made in WORK, with
