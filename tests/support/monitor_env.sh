@@ -360,9 +360,9 @@ check_log() {
 
 # start_xvfb WORK [WIDTHxHEIGHT]: an X server of the test's own (1024x768
 # unless a size is given), its display in DISPLAY and its process in
-# xvfbPid; skips when it does not come up. The server never resets: a reset
-# when the last client leaves (the layout probe, wineboot) can turn away
-# the program that connects next.
+# xvfbPid; skips when it does not come up, fails when it comes up but takes
+# no client. The server never resets: a reset when the last client leaves
+# (the layout probe, wineboot) can turn away the program that connects next.
 start_xvfb() {
     Xvfb -displayfd 3 -screen 0 "${2:-1024x768}x24" -nolisten tcp -noreset 3> "$1/display" \
         2> "$1/xvfb.log" &
