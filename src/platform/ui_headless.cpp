@@ -548,6 +548,11 @@ std::vector<FileDialogRequest> fileDialogRequests() {
     return session().fileDialogRequests;
 }
 
+Leftovers leftovers() {
+    std::lock_guard lock(session().mutex);
+    return {session().scripts.size(), session().fileDialogAnswers.size()};
+}
+
 void resetSession() {
     std::lock_guard lock(session().mutex);
     session().scripts.clear();

@@ -117,6 +117,15 @@ void queueFileDialogAnswer(std::optional<std::string> cp932Path);
 std::vector<std::string> messageBoxes();        // CP932 texts, in order shown
 std::vector<std::string> messageBoxCaptions();  // as ui::applicationName() gave them
 std::vector<FileDialogRequest> fileDialogRequests();
+// What a test queued and the window never used: scripts that no modal run
+// took (a window that ended during start-up skips its script) and file
+// dialog answers that no dialog asked for.
+struct Leftovers {
+    std::size_t scriptsNotRun = 0;
+    std::size_t fileDialogAnswersUnused = 0;
+    bool operator==(const Leftovers&) const = default;
+};
+Leftovers leftovers();
 // Forgets queued scripts and answers and every record.
 void resetSession();
 

@@ -33,7 +33,7 @@ Session run(std::uint8_t inputs, const std::vector<std::uint8_t>& bytes) {
     Session session{inputs, {}};
     for (const Frame& frame : feedAll(bytes)) {
         const auto effect = frames::kelvaneEffect(frame, session.inputs);
-        session.inputs = frames::applyUpdate(session.inputs, effect.update) & 0x07;
+        session.inputs = frames::applyUpdate(session.inputs, effect.update);
         session.replies.push_back(effect.reply);
     }
     return session;

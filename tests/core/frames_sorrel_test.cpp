@@ -25,7 +25,7 @@ Session run(std::uint8_t inputs, const std::vector<std::uint8_t>& bytes) {
         if (!frame) continue;
         ++session.frames;
         if (const auto effect = frames::sorrelEffect(*frame, session.inputs)) {
-            session.inputs = frames::applyUpdate(session.inputs, effect->update) & 0x1F;
+            session.inputs = frames::applyUpdate(session.inputs, effect->update);
             session.replies.push_back(effect->reply);
         }
     }

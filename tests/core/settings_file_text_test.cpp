@@ -1,8 +1,9 @@
 // The lines a save writes, and that every line reads back as written.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "store/settings_lines.h"
 
@@ -20,58 +21,6 @@ store::SettingsSnapshot kelvaneFirstStart() {
     snapshot.outputNames = {"DO1", "DO2", "DO3"};
     snapshot.logPath = "C:\\Monitor\\Kelvane.csv";
     return snapshot;
-}
-
-// Applies a whole file, line by line, to an empty snapshot of the same shape.
-store::SettingsSnapshot readBack(const std::string& fileText, const store::SettingsKeySet& keys) {
-    store::SettingsSnapshot result;
-    if (keys.hasDestPort) result.destPort = "";
-    result.inputNames.resize(keys.inputCount);
-    result.outputNames.resize(keys.outputCount);
-    std::istringstream lines(fileText);
-    for (std::string line; std::getline(lines, line);) {
-        for (const auto& change : store::readSettingsLine(line, keys)) {
-            using T = store::SettingTarget;
-            switch (change.target) {
-                case T::PortEdit:
-                    result.ports[change.index] = change.text;
-                    break;
-                case T::DestPortEdit:
-                    result.destPort = change.text;
-                    break;
-                case T::InputName:
-                    result.inputNames[change.index] = change.text;
-                    break;
-                case T::OutputName:
-                    result.outputNames[change.index] = change.text;
-                    break;
-                case T::LoggingCheck:
-                    result.logging = change.on;
-                    break;
-                case T::ServerStart:
-                    result.serverRunning = true;
-                    break;
-                case T::LogPath:
-                    result.logPath = change.text;
-                    break;
-                case T::TitleText:
-                    result.titleText = change.text;
-                    break;
-            }
-        }
-    }
-    return result;
-}
-
-void expectSameSnapshot(const store::SettingsSnapshot& a, const store::SettingsSnapshot& b) {
-    EXPECT_EQ(a.titleText, b.titleText);
-    EXPECT_EQ(a.ports, b.ports);
-    EXPECT_EQ(a.destPort, b.destPort);
-    EXPECT_EQ(a.inputNames, b.inputNames);
-    EXPECT_EQ(a.outputNames, b.outputNames);
-    EXPECT_EQ(a.logging, b.logging);
-    EXPECT_EQ(a.serverRunning, b.serverRunning);
-    EXPECT_EQ(a.logPath, b.logPath);
 }
 
 TEST(SettingsFileText, KelvaneFirstStartWritesItsFifteenLines) {
@@ -117,7 +66,13 @@ TEST(SettingsFileText, SorrelWritesThirteenLinesWithoutKelvaneKeys) {
               "#$LOGFILENAME=/home/op/Sorrel.csv\n");
 }
 
-TEST(SettingsFileText, ASavedSetUpReadsBackUnchanged) {
+using store::SettingChange;
+using T = store::SettingTarget;
+using LineReading = std::pair<std::string, std::vector<SettingChange>>;
+
+// Each line a save writes, and what reading that line back changes, worked
+// out by hand.
+TEST(SettingsFileText, EveryLineASaveWritesReadsBackAsTheValueItHolds) {
     store::SettingsSnapshot kelvane = kelvaneFirstStart();
     kelvane.titleText = "A=B \x93\xfa\x95\x74";
     kelvane.ports = {"1024", "65535", "", "abc"};
@@ -126,29 +81,50 @@ TEST(SettingsFileText, ASavedSetUpReadsBackUnchanged) {
     kelvane.outputNames = {"12345678901234567890", "DO=2", " "};
     kelvane.logging = true;
     kelvane.serverRunning = true;
-    expectSameSnapshot(readBack(store::settingsFileText(kelvane), kelvaneKeys), kelvane);
-
-    store::SettingsSnapshot sorrel;
-    sorrel.titleText = "Sorrel";
-    sorrel.ports = {"10003", "10004", "10005", "10006"};
-    sorrel.inputNames = {"1", "2", "3", "4", "5"};
-    sorrel.logPath = "/tmp/a=b.csv";
-    expectSameSnapshot(readBack(store::settingsFileText(sorrel), sorrelKeys), sorrel);
+    const LineReading lines[] = {
+        {"#$TITLEBAR=A=B \x93\xfa\x95\x74", {{T::TitleText, 0, "A=B \x93\xfa\x95\x74"}}},
+        {"#$PORT=1024", {{T::PortEdit, 0, "1024"}}},
+        {"#$PORT2=65535", {{T::PortEdit, 1, "65535"}}},
+        {"#$PORT3=", {{T::PortEdit, 2, ""}}},
+        {"#$PORT4=abc", {{T::PortEdit, 3, "abc"}}},
+        {"#$SEND=", {{T::DestPortEdit, 0, ""}}},
+        {"#$DI1=\x83\x7c\x83\x93\x83\x76", {{T::InputName, 0, "\x83\x7c\x83\x93\x83\x76"}}},
+        {"#$DI2=a,b", {{T::InputName, 1, "a,b"}}},
+        {"#$DI3=", {{T::InputName, 2, ""}}},
+        {"#$DO1=12345678901234567890", {{T::OutputName, 0, "12345678901234567890"}}},
+        {"#$DO2=DO=2", {{T::OutputName, 1, "DO=2"}}},
+        {"#$DO3= ", {{T::OutputName, 2, " "}}},
+        {"#$LOGGING=ON", {{T::LoggingCheck, 0, "", true}}},
+        {"#$SERVER=START", {{T::ServerStart, 0, "", true}}},
+        {"#$LOGFILENAME=C:\\Monitor\\Kelvane.csv", {{T::LogPath, 0, "C:\\Monitor\\Kelvane.csv"}}},
+    };
+    std::string text;
+    for (const auto& [line, changes] : lines) {
+        text.append(line).push_back('\n');
+        EXPECT_EQ(store::readSettingsLine(line + "\r\n", kelvaneKeys), changes) << line;
+    }
+    EXPECT_EQ(store::settingsFileText(kelvane), text);
 }
 
 TEST(SettingsFileText, FilesMoveBetweenTheProgramsWithOnlySharedKeysApplied) {
-    const store::SettingsSnapshot inSorrel =
-        readBack(store::settingsFileText(kelvaneFirstStart()), sorrelKeys);
-    EXPECT_EQ(inSorrel.inputNames, (std::vector<std::string>{"DI1", "DI2", "DI3", "", ""}));
-    EXPECT_EQ(inSorrel.titleText, "Kelvane");
-    EXPECT_EQ(inSorrel.ports[0], "10003");
-
-    store::SettingsSnapshot sorrel;
-    sorrel.inputNames = {"a", "b", "c", "d", "e"};
-    const store::SettingsSnapshot inKelvane =
-        readBack(store::settingsFileText(sorrel), kelvaneKeys);
-    EXPECT_EQ(inKelvane.inputNames, (std::vector<std::string>{"a", "b", "c"}));
-    EXPECT_EQ(inKelvane.destPort, "");
+    const LineReading inSorrel[] = {
+        {"#$SEND=10003", {}},
+        {"#$DO1=DO1", {}},
+        {"#$DI3=DI3", {{T::InputName, 2, "DI3"}}},
+        {"#$LOGGING=OFF", {{T::LoggingCheck, 0, "", false}}},
+        {"#$SERVER=STOP", {}},
+    };
+    for (const auto& [line, changes] : inSorrel) {
+        EXPECT_EQ(store::readSettingsLine(line, sorrelKeys), changes) << line;
+    }
+    const LineReading inKelvane[] = {
+        {"#$DI3=c", {{T::InputName, 2, "c"}}},
+        {"#$DI4=d", {}},
+        {"#$DI5=e", {}},
+    };
+    for (const auto& [line, changes] : inKelvane) {
+        EXPECT_EQ(store::readSettingsLine(line, kelvaneKeys), changes) << line;
+    }
 }
 
 }  // namespace

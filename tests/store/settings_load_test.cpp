@@ -116,7 +116,8 @@ TEST_F(SettingsLoadTest, AnEmptyFileOnlyReappliesCaptionAndLogField) {
         writeFile("empty.set", "");
         EXPECT_EQ(dlg.ReadSettingsFile(pathOf("empty.set")), 0);
         EXPECT_EQ(window.caption(), "Custom");
-        EXPECT_EQ(window.text(ids::logFileEdit), dlg.logPath);
+        EXPECT_EQ(window.text(ids::logFileEdit),
+                  pathOf(std::string(variant::productName) + ".csv"));
         load(window, "empty.set", "");
         EXPECT_EQ(dlg.serverRunning.load(), 0);
         EXPECT_EQ(nameOf(window, 1), "DI1");

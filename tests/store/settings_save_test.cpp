@@ -91,7 +91,6 @@ TEST_F(SettingsSaveTest, CancellingWritesNeitherFile) {
 }
 
 TEST_F(SettingsSaveTest, TheMarkerInTheTitleStopsTheSaveBeforeTheDialog) {
-    ui::headless::queueFileDialogAnswer(pathOf(settingsName()));
     runMonitor([](Window& window, CMonitorDlg& dlg) {
         dlg.titleText = "a#$b";
         window.click(ids::saveSettingsButton);
@@ -111,7 +110,6 @@ TEST_F(SettingsSaveTest, TheMarkerInAnyNameStopsTheSave) {
     }
     for (const int edit : nameEdits) {
         ui::headless::resetSession();
-        ui::headless::queueFileDialogAnswer(pathOf(settingsName()));
         runMonitor([edit](Window& window, CMonitorDlg&) {
             window.type(edit, "#$");
             window.click(ids::saveSettingsButton);

@@ -32,11 +32,24 @@ void MonitorTest::TearDown() {
     std::filesystem::remove_all(folder);
 }
 
-int MonitorTest::runMonitor(const Script& script) {
+void MonitorTest::runMonitor(const Script& script) {
     auto dlg = std::make_unique<CMonitorDlg>();
     CMonitorDlg* raw = dlg.get();
-    ui::headless::queueModalScript([&script, raw](Window& window) { script(window, *raw); });
-    return dlg->DoModal();
+    bool ran = false;
+    ui::headless::queueModalScript([&script, raw, &ran](Window& window) {
+        ran = true;
+        script(window, *raw);
+    });
+    const int code = dlg->DoModal();
+    const ui::headless::Leftovers left = ui::headless::leftovers();
+    if (!ran) {
+        ADD_FAILURE() << "the window ended during start-up (end code " << code
+                      << "), so its script and every check in it never ran";
+        return;
+    }
+    EXPECT_EQ(left.scriptsNotRun, 0u) << "a dialog the script meant to open never opened";
+    EXPECT_EQ(left.fileDialogAnswersUnused, 0u) << "a file dialog the script answered never opened";
+    EXPECT_EQ(code, ui::idCancel) << "the main window ends only as the user closes it";
 }
 
 std::string MonitorTest::pathOf(const std::string& name) const {

@@ -23,9 +23,11 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Runs a main window whose user acts as the script says, and returns the
-    // end code of its modal run. The window closes when the script returns.
-    int runMonitor(const Script& script);
+    // Runs a main window whose user acts as the script says; the window closes
+    // when the script returns. The scenario fails unless the script ran, every
+    // dialog script and file dialog answer it queued was used, and the window
+    // ended as the user closes it.
+    void runMonitor(const Script& script);
 
     // The program's folder: files the program keeps beside itself go here.
     std::string folder;
