@@ -4,8 +4,9 @@
 # ThreadSanitizer and under AddressSanitizer with UndefinedBehaviorSanitizer,
 # short fuzzing runs, the Debian package from a Release build with its own
 # test, and the Windows programs cross-built, zipped and tested under Wine
-# (also at two screen scales). Warnings are errors in every build. Run as
-# root from the clone.
+# (also at two screen scales). Warnings are errors in every build. Ends with
+# the list of tests that did not run; with MONITOR_CI set (as CI sets it)
+# any such test fails the run. Run as root from the clone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,13 +18,32 @@ command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
 step() { printf '\n==== %s ====\n' "$*"; }
 
+# Every registered test that did not run (skipped or not run), by build.
+not_run=()
+
 # Builds one configuration and runs its whole suite.
 build_and_test() {
   local folder=$1
   shift
   cmake -S . -B "$folder" "${launcher[@]}" "$@" >/dev/null
   cmake --build "$folder" -j"$jobs"
-  ctest --test-dir "$folder" --output-on-failure
+  ctest --test-dir "$folder" --output-on-failure | tee "$folder/ctest.out"
+  local test
+  while read -r test; do
+    not_run+=("$folder: $test")
+  done < <(sed -n '/^The following tests did not run:/,/^$/{s/^[[:space:]]*[0-9]* - //p}' \
+             "$folder/ctest.out")
+}
+
+# Runs a test script of its own; status 77 is a skip and is counted as one.
+run_script() {
+  local status=0
+  "$@" || status=$?
+  if ((status == 77)); then
+    not_run+=("script: $(basename "$1") (Skipped)")
+  elif ((status != 0)); then
+    exit "$status"
+  fi
 }
 
 # The Windows programs first: the suite drives them under Wine on a screen.
@@ -52,7 +72,7 @@ step "Debian package"
 cmake -S . -B build-release "${launcher[@]}" -DCMAKE_BUILD_TYPE=Release -DMONITOR_WERROR=ON >/dev/null
 cmake --build build-release -j"$jobs"
 (cd build-release && cpack -G DEB)
-tests/package/package_test.sh build-release/kelvane_1.0.3.0_amd64.deb build/bin/device_sim
+run_script tests/package/package_test.sh build-release/kelvane_1.0.3.0_amd64.deb build/bin/device_sim
 
 step "ThreadSanitizer"
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
@@ -66,8 +86,22 @@ step "fuzzing"
 FUZZ_SECONDS=20 ./scripts/fuzz-short.sh
 
 step "Wine smoke and scale tests"
-tests/wine/wine_smoke.sh build-win/bin build/bin/device_sim
-tests/wine/wine_dpi.sh build-win/bin
+run_script tests/wine/wine_smoke.sh build-win/bin build/bin/device_sim
+run_script tests/wine/wine_dpi.sh build-win/bin
 
 step "Wine churn: the server stopped and started 50 times while devices come and go"
-tests/wine/wine_churn.sh build-win/bin build/bin/device_sim
+run_script tests/wine/wine_churn.sh build-win/bin build/bin/device_sim
+
+# CI installs everything the suite needs, so there a test that did not run is
+# a failure; elsewhere it is listed.
+step "tests that did not run"
+if ((${#not_run[@]} == 0)); then
+  echo "none: every registered test ran"
+else
+  printf '%s\n' "${not_run[@]}"
+  if [[ -n "${MONITOR_CI:-}" ]]; then
+    echo "${#not_run[@]} tests did not run; in CI every test must run"
+    exit 1
+  fi
+  echo "${#not_run[@]} tests did not run on this machine (CI fails on this)"
+fi

@@ -133,7 +133,8 @@ TEST(IphelpLinux, SizingAnswersWithoutASizeWord) {
 }
 
 // Runs body on a thread of its own in a fresh network namespace, which ends
-// with the thread; the reason it could not, when it could not.
+// with the thread; the reason it could not, when the machine allows no
+// namespace. A namespace whose links cannot be set up fails the test.
 std::optional<std::string> inPrivateNetwork(const std::function<void()>& body) {
     std::optional<std::string> problem;
     std::thread worker([&] {
@@ -152,7 +153,7 @@ std::optional<std::string> inPrivateNetwork(const std::function<void()>& body) {
             " && for i in $(seq 50); do ip link show va | grep -q 'state UP'"
             " && ip link show vb | grep -q 'state UP' && break; sleep 0.1; done";
         if (std::system(("(" + std::string(setUp) + ") >/dev/null 2>&1").c_str()) != 0) {
-            problem = "the ip tool could not create a veth pair";
+            ADD_FAILURE() << "the ip tool could not set up the veth pairs";
             return;
         }
         body();
@@ -176,6 +177,7 @@ TEST(IphelpLinux, VethPairInAPrivateNamespace) {
         lo = if_nametoindex("lo");
     });
     if (problem) GTEST_SKIP() << *problem;
+    if (HasFailure()) return;
 
     ASSERT_EQ(interfaces.size(), 5u);  // lo, va, vb, vc, vd
     const auto up = rowOf(interfaces, va);

@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -276,9 +277,20 @@ TEST_F(Sock, SendingToAClosedPeerReportsAnErrorInsteadOfEndingTheProcess) {
 }
 
 TEST_F(Sock, ReadinessWorksForDescriptorsAboveTheSelectLimit) {
-    rlimit limit{};
-    getrlimit(RLIMIT_NOFILE, &limit);
-    if (limit.rlim_cur < 1300) GTEST_SKIP() << "descriptor limit below 1300";
+    constexpr rlim_t needed = 1300;
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    if (saved.rlim_max != RLIM_INFINITY && saved.rlim_max < needed) {
+        GTEST_SKIP() << "the hard descriptor limit is " << saved.rlim_max << ", below " << needed;
+    }
+    // The soft limit (1024 by default) is raised for this test alone.
+    rlimit raised = saved;
+    raised.rlim_cur = std::max(saved.rlim_cur, needed);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &raised), 0);
+    struct RestoreLimit {
+        rlimit limit;
+        ~RestoreLimit() { setrlimit(RLIMIT_NOFILE, &limit); }
+    } restore{saved};
     Listener listener = listenOnLoopback();
     const int high = fcntl(static_cast<int>(listener.socket), F_DUPFD_CLOEXEC, 1200);
     ASSERT_GE(high, 1200);
