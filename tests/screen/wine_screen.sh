@@ -25,6 +25,8 @@ sim=${3:?device simulator}
 shotDir=${4:-}
 # shellcheck source=SCRIPTDIR/../support/monitor_env.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../support/monitor_env.sh"
+# shellcheck source=SCRIPTDIR/../support/screen_env.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../support/screen_env.sh"
 variant_facts "$variant"
 
 if [[ -z "${WINE_SCREEN_IN_NAMESPACE:-}" ]]; then
@@ -43,11 +45,10 @@ prepare_namespace
 readonly monitorAddress=100.100.100.100 secondAddress=100.100.100.101
 readonly deviceAddress=100.100.100.200
 readonly port1=10003 caption2="Monitor A"
-readonly rcFile=$buildDir/generated/$productName.rc
+rcFile=$buildDir/generated/$productName.rc
 readonly font=/usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf
 
 start_work wine-screen WINE_SCREEN_KEEP
-readonly shot=$work/screen.png
 
 make_device_namespace wsc "$monitorAddress $secondAddress" "$deviceAddress"
 start_xvfb "$work"
@@ -58,163 +59,35 @@ timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f > /de
     fail "Wine's unmanaged windows"
 
 # ---------------------------------------------------------------------------
-# The dialog template and the window on the screen.
+# The main window on the screen.
 
-# rc_rect ID: x y cx cy of a control of the main window, in dialog units.
-rc_rect() {
-    awk -F', *' -v id="$1" '
-        /^102 DIALOGEX/ { inside = 1; next }
-        inside && /^END/ { exit }
-        inside && $2 == id { print $(NF - 4), $(NF - 3), $(NF - 2), $(NF - 1); exit }' "$rcFile"
-}
-# rc_size: cx cy of the main window, in dialog units.
-rc_size() { awk -F', *' '/^102 DIALOGEX/ { print $3, $4; exit }' "$rcFile"; }
-
-# window_of CAPTION: the X window of a viewable top-level window.
-window_of() {
-    local id
-    for id in $(xwininfo -root -children 2> /dev/null | awk -v name="\"$1\":" 'index($0, name) { print $1 }'); do
-        xwininfo -id "$id" 2> /dev/null | grep -q 'IsViewable' && { echo "$id"; return; }
-    done
-}
-# viewable_windows: ids of every viewable top-level window.
-viewable_windows() {
-    local id
-    for id in $(xwininfo -root -children 2> /dev/null | awk '/^ +0x/ { print $1 }'); do
-        xwininfo -id "$id" 2> /dev/null | grep -q 'IsViewable' && echo "$id"
-    done
-}
-# geometry ID: x y width height of a window on the screen.
-geometry() {
-    xwininfo -id "$1" 2> /dev/null | awk -F: '
-        /Absolute upper-left X/ { x = $2 } /Absolute upper-left Y/ { y = $2 }
-        /Width/ { w = $2 } /Height/ { h = $2 } END { print x + 0, y + 0, w + 0, h + 0 }'
-}
-# wait_until TRIES COMMAND...: polls every 50 ms.
-wait_until() {
-    local tries=$1
-    shift
-    for _ in $(seq "$tries"); do
-        "$@" && return 0
-        sleep 0.05
-    done
-    "$@"
-}
-
-mainId="" mainX=0 mainY=0 mainW=0 mainH=0 frame=""
-read -r dialogCx dialogCy <<< "$(rc_size)"
-# find_main CAPTION: the main window and its client area on the screen. The
-# frame is as thick on every side as above the caption, whose last row is
-# followed by one line of the frame's colour.
-find_main() {
-    local x y w h
-    wait_until 1200 caption_is "$1" || return 1
-    mainId=$(window_of "$1")
+mainId="" frame=""
+# client_found: a fresh snap shows the frame and caption of mainId; its
+# client area becomes the dialog the hands and eyes address. The frame is as
+# thick on every side as above the caption, whose last row is followed by one
+# line of the frame's colour.
+client_found() {
+    local x y w h first last
     frame=$(geometry "$mainId")
     read -r x y w h <<< "$frame"
-    sleep 0.5
-    import -window root "$shot"
-    local column
-    column=$(convert "$shot" -crop "1x80+$((x + w / 2))+$y" +repage -depth 8 txt:- |
-        awk -F'[,:() ]+' '/^[0-9]/ { if ($3 < 200) { if (first == "") first = $2; last = $2 } }
-                          END { print first, last }')
-    local first last
-    read -r first last <<< "$column"
-    [[ -n "$first" ]] || return 1
-    mainX=$((x + first)) mainY=$((y + last + 2)) mainW=$((w - 2 * first))
-    mainH=$((h - last - 2 - first))
+    snap
+    read -r first last <<< "$(convert "$work/shot.png" -crop "1x80+$((x + w / 2))+$y" +repage \
+        -depth 8 txt:- | awk -F'[,:() ]+' '/^[0-9]/ { if ($3 < 200) { if (first == "") first = $2; last = $2 } }
+                                          END { print first, last }')"
+    # A window not yet drawn is dark from top to bottom.
+    [[ -n "$first" ]] && ((last < 60)) || return 1
+    use_dialog 102 $((x + first)) $((y + last + 2)) $((w - 2 * first)) $((h - last - 2 - first))
 }
-# to_px DU_X DU_Y: the screen point of a dialog-unit point of the main window.
-to_px() { echo $((mainX + ($1 * mainW + dialogCx / 2) / dialogCx)) $((mainY + ($2 * mainH + dialogCy / 2) / dialogCy)); }
-# rect_px ID: left top width height of a control on the screen.
-rect_px() {
-    local x y cx cy left top right bottom
-    read -r x y cx cy <<< "$(rc_rect "$1")"
-    read -r left top <<< "$(to_px "$x" "$y")"
-    read -r right bottom <<< "$(to_px $((x + cx)) $((y + cy)))"
-    echo "$left" "$top" $((right - left)) $((bottom - top))
-}
-# centre_of ID: the screen point at the centre of a control.
-centre_of() {
-    local left top width height
-    read -r left top width height <<< "$(rect_px "$1")"
-    echo $((left + width / 2)) $((top + height / 2))
-}
-click() {
-    local x y
-    read -r x y <<< "$(centre_of "$1")"
-    xdotool mousemove "$x" "$y" click 1
-    sleep 0.3
-}
-# click_field ID: a drop-down list's field, whose template height is the
-# height of the open list.
-click_field() {
-    local x y
-    read -r x y _ _ <<< "$(rc_rect "$1")"
-    read -r x y <<< "$(to_px $((x + 20)) $((y + 6)))"
-    xdotool mousemove "$x" "$y" click 1
-    sleep 0.3
-}
-keys() {
-    xdotool key --delay 60 "$@"
-    sleep 0.3
-}
-
-snap() { sleep 0.3 && import -window root "$shot"; }
-# colour_at X Y: the colour of a screen point in the last snap, as r,g,b.
-colour_at() {
-    convert "$shot" -format "%[fx:int(255*p{$1,$2}.r+.5)],%[fx:int(255*p{$1,$2}.g+.5)],%[fx:int(255*p{$1,$2}.b+.5)]" info:
-}
-name_of() {  # r,g,b -> red, black, grey or the triple
-    local r g b
-    IFS=, read -r r g b <<< "$1"
-    if ((r > 200 && g < 60 && b < 60)); then
-        echo red
-    elif ((r < 40 && g < 40 && b < 40)); then
-        echo black
-    elif ((r > 110 && r < 145 && g > 110 && g < 145 && b > 110 && b < 145)); then
-        echo grey
-    else
-        echo "$1"
-    fi
-}
-# face ID: the colour name of a control's face, sampled inside its left edge
-# at mid-height, where no text stands.
-face() {
-    local left top width height
-    read -r left top width height <<< "$(rect_px "$1")"
-    name_of "$(colour_at $((left + 5)) $((top + height / 2)))"
-}
-# expect_faces WHAT COLOUR ID...: every control's face in one colour.
-expect_faces() {
-    local what=$1 colour=$2 id seen="" wrong=0 got
-    shift 2
-    for id in "$@"; do
-        got=$(face "$id")
-        seen+=" $id:$got"
-        [[ $got == "$colour" ]] || wrong=1
-    done
-    ((wrong == 0)) && pass "$what: $colour" || fail "$what: not all $colour:$seen"
-}
-# ink ID: the width and left offset of the dark pixels inside a control in
-# the last snap, "0 0" when there are none.
-ink() {
-    local left top width height box
-    read -r left top width height <<< "$(rect_px "$1")"
-    box=$(convert "$shot" -crop "${width}x${height}+$left+$top" +repage -colorspace gray \
-        -threshold 50% -format '%@' info: 2> /dev/null)
-    [[ "$box" =~ ^([0-9]+)x[0-9]+\+([0-9]+)\+ ]] && ((BASH_REMATCH[1] < width)) &&
-        echo "${BASH_REMATCH[1]} ${BASH_REMATCH[2]}" || echo "0 0"
+# find_main CAPTION: the main window, once it is drawn.
+find_main() {
+    wait_until 1200 caption_is "$1" || return 1
+    mainId=$(window_of "$1")
+    wait_until 40 client_found
 }
 # text_width TEXT: the width of a text in the font the dialog font maps to.
 text_width() {
     convert -font "$font" -pointsize 9 -density 96 label:"$1" -format '%@' info: | sed 's/x.*//'
 }
-caption_is() { [[ -n "$(window_of "$1")" ]]; }
-caption_gone() { [[ -z "$(window_of "$1")" ]]; }
-# list_open, list_closed: whether a window has come since $before was taken.
-list_open() { [[ -n "$(comm -13 <(sort <<< "$before") <(viewable_windows | sort))" ]]; }
-list_closed() { ! list_open; }
 listens_at() { [[ "$(listening_on "$port1")" == "$1" ]]; }
 not_listening() { [[ -z "$(listening_on "$port1")" ]]; }
 
@@ -232,37 +105,6 @@ start_program() {
     programPid=$!
 }
 
-# Escape with no list open, the server running, ends the program with status
-# 0; the window leaves the screen when the modal run ends, before the close
-# stops the listener (and, in Kelvane, takes its 400 ms).
-escape_ends() {
-    local start now gone="" closed="" ended=""
-    xdotool windowfocus --sync "$mainId" 2> /dev/null
-    start=$(date +%s%N)
-    xdotool key Escape
-    for _ in $(seq 600); do
-        now=$((($(date +%s%N) - start) / 1000000))
-        [[ -z "$gone" ]] && ! xwininfo -id "$mainId" 2> /dev/null | grep -q IsViewable && gone=$now
-        [[ -z "$closed" ]] && not_listening && closed=$now
-        kill -0 "$programPid" 2> /dev/null || { ended=$now; break; }
-        sleep 0.01
-    done
-    if [[ -z "$ended" ]]; then
-        fail "$1: the program did not end within 6 s of Escape"
-        return
-    fi
-    wait "$programPid"
-    local status=$?
-    programPid=""
-    ((status == 0)) && pass "$1: Escape ended the program with status 0 after ${ended} ms" ||
-        fail "$1: the program ended with status $status after Escape"
-    if [[ -n "$gone" && -n "$closed" ]] && ((gone <= closed)); then
-        pass "$1: the window left the screen ${gone} ms after Escape, the listener closed at ${closed} ms"
-    else
-        fail "$1: the window stayed on the screen for ${gone:-$ended} ms after Escape, past the listener's close at ${closed:-?} ms"
-    fi
-}
-
 # ---------------------------------------------------------------------------
 # Start without a saved set-up; the server button starts the server.
 started=$(date +%s)
@@ -272,20 +114,19 @@ if ! find_main "$productName"; then
     cat "$folder/program.out"
     exit 1
 fi
-pass "$productName.exe shows its window, client area ${mainW}x$mainH at $mainX,$mainY"
-snap
+pass "$productName.exe shows its window, client area ${dialogW}x$dialogH at $dialogX,$dialogY"
 expect_faces "stopped: status and input lamps" grey 1017 "${lamps[@]}"
 
 click 1001
 wait_until 100 listens_at "$boundAt" && pass "the server button starts the server on $boundAt:$port1" ||
     fail "no listener on $boundAt:$port1 after the server button: $(listening_on $port1)"
-# Enter on the focused server button presses nothing in the main window.
+# Enter on the focused server button presses nothing in the main window: a
+# stop would take the listener away within this half second.
 keys Return
 sleep 0.5
 listens_at "$boundAt" && caption_is "$productName" &&
     pass "Enter on the focused server button leaves the server running and the window open" ||
     fail "Enter on the focused server button stopped the server or closed the window"
-snap
 expect_faces "running: status" red 1017
 expect_faces "running, no frame yet: input lamps" black "${lamps[@]}"
 
@@ -293,33 +134,30 @@ expect_faces "running, no frame yet: input lamps" black "${lamps[@]}"
 device --connect "$monitorAddress:$port1" --bind "$deviceAddress" --send "FC 02 02" --hold 60000 \
     > "$folder/holder.out" 2>&1 &
 holderPid=$!
-wait_until 100 grep -q reply "$folder/holder.out" || fail "the device got no reply"
-snap
+wait_until 100 grep -q '^[0-9:.]* <- FC 02' "$folder/holder.out" && pass "the change frame is answered FC 02" ||
+    fail "the device got no reply FC 02"
 expect_faces "input 2 on: lamp 2" red 1101
 expect_faces "input 2 on: the other lamps" black "${lamps[@]:0:1}" "${lamps[@]:2}"
-read -r inkWidth inkLeft <<< "$(ink 1018)"
 read -r _ _ labelWidth _ <<< "$(rect_px 1018)"
 shown="接続元 : $deviceAddress"
 shownWidth=$(text_width "$shown")
 widest=$(text_width "接続元 : 255.255.255.255")
-if ((inkWidth + 3 >= shownWidth)); then
-    pass "\"$shown\" readable in full: ${inkWidth} px of text at +$inkLeft, the text is ${shownWidth} px, the label ${labelWidth} px"
+if wait_until 40 ink_at_least 1018 $((shownWidth - 3)); then
+    pass "\"$shown\" readable in full: ${inkSeen} px of text, the text is ${shownWidth} px, the label ${labelWidth} px"
 else
-    fail "\"$shown\" cut: ${inkWidth} px of text shown of ${shownWidth} px (label ${labelWidth} px)"
+    fail "\"$shown\" cut: ${inkSeen} px of text shown of ${shownWidth} px (label ${labelWidth} px)"
 fi
 ((widest <= labelWidth)) && pass "the widest address text (${widest} px) fits the label" ||
     fail "the widest address text (${widest} px) is wider than the label (${labelWidth} px)"
-[[ -n "$shotDir" ]] && import -window root -crop "${mainW}x$mainH+$mainX+$mainY" +repage \
+[[ -n "$shotDir" ]] && import -window root -crop "${dialogW}x$dialogH+$dialogX+$dialogY" +repage \
     "$shotDir/$variant-wine.png" && pass "screenshot $shotDir/$variant-wine.png"
 
 if [[ $variant == kelvane ]]; then
     click 1027
-    snap
     expect_faces "ON/OFF 1 pressed: output lamp 1" red 1105
-    wait_until 40 grep -q 'FA F0 01' "$folder/holder.out" && pass "the device got output frame FA F0 01" ||
-        fail "no output frame FA F0 01 reached the device"
+    wait_until 100 grep -q '^[0-9:.]* <- FA F0 01' "$folder/holder.out" &&
+        pass "the device got output frame FA F0 01" || fail "no output frame FA F0 01 reached the device"
     click 1027
-    snap
     expect_faces "ON/OFF 1 pressed again: output lamps" black "${outputLamps[@]}"
 fi
 
@@ -327,7 +165,7 @@ fi
 # header with the new name.
 click 1004
 keys End shift+Home
-xdotool type --delay 60 Pump
+typed Pump
 click 1010
 device --connect "$monitorAddress:$port1" --bind "$deviceAddress" --send "FC 01 01" --quiet \
     > "$folder/second.out" 2>&1 || fail "the second frame"
@@ -342,22 +180,20 @@ fi
 
 # The title bar dialog: centred over the main window; Enter on the focused
 # Cancel button is Cancel, Enter in the edit is OK.
-title_dialog() {
-    local id
+title_dialog() {  # opens it; its window in titleId
     click 1020
     wait_until 100 caption_is タイトルバーの変更 || return 1
-    id=$(window_of タイトルバーの変更)
-    xdotool windowfocus --sync "$id" 2> /dev/null
-    echo "$id"
+    titleId=$(window_of タイトルバーの変更)
+    focus_window "$titleId"
 }
-if titleId=$(title_dialog); then
+if title_dialog; then
     read -r tx ty tw th <<< "$(geometry "$titleId")"
     read -r mx my mw mh <<< "$frame"
     dx=$(((tx + tw / 2) - (mx + mw / 2))) dy=$(((ty + th / 2) - (my + mh / 2)))
     ((dx * dx <= 9 && dy * dy <= 9)) && pass "the title bar dialog opens centred over the main window" ||
         fail "the title bar dialog is off the main window's centre by $dx,$dy px"
     keys Tab Tab
-    xdotool type --delay 60 Wrong
+    typed Wrong
     keys Tab Tab Return
     wait_until 40 caption_gone タイトルバーの変更 || fail "Enter on ｷｬﾝｾﾙ left the dialog open"
     caption_is "$productName" && pass "Enter on ｷｬﾝｾﾙ keeps the caption \"$productName\"" ||
@@ -365,9 +201,9 @@ if titleId=$(title_dialog); then
 else
     fail "the title bar button opened no dialog"
 fi
-if title_dialog > /dev/null; then
+if title_dialog; then
     keys Tab Tab
-    xdotool type --delay 60 "$caption2"
+    typed "$caption2"
     keys Return
     wait_until 40 caption_is "$caption2" && pass "Enter in the edit is OK: the caption is \"$caption2\"" ||
         fail "Enter in the edit did not set the caption: $(xdotool getwindowname "$mainId")"
@@ -378,11 +214,10 @@ fi
 # The save dialog: Enter saves the offered file, which the pointer names.
 before=$(viewable_windows)
 click 1021
-saveId=""
-find_new() { saveId=$(comm -13 <(sort <<< "$before") <(viewable_windows | sort) | head -n 1); [[ -n "$saveId" ]]; }
-if wait_until 200 find_new; then
+if wait_until 200 list_open; then
+    # The dialog takes Enter once it has filled its file list.
     sleep 1
-    xdotool windowfocus --sync "$saveId" 2> /dev/null
+    focus_window "$(new_window)"
     keys Return
     settings=$folder/$productName.$extension
     wait_until 100 test -s "$settings"
@@ -402,11 +237,10 @@ wait_until 40 list_closed || fail "the save dialog stayed open"
 [[ $variant == kelvane ]] && click 1027
 click 1001
 wait_until 100 not_listening && pass "the server button stops the server" || fail "still listening after the stop"
-snap
 expect_faces "stopped: status and input lamps" grey 1017 "${lamps[@]}"
 [[ $variant == kelvane ]] && expect_faces "stopped: output lamps" black "${outputLamps[@]}"
-read -r inkWidth _ <<< "$(ink 1018)"
-((inkWidth == 0)) && pass "stopped: the peer label is empty" || fail "stopped: the peer label still shows text"
+wait_until 40 no_ink 1018 && pass "stopped: the peer label is empty" ||
+    fail "stopped: the peer label still shows $inkSeen px of text"
 
 # Escape on the open adapter list closes the list only; Enter on it picks the
 # entry under the highlight.
@@ -438,7 +272,7 @@ if kill -0 "$programPid" 2> /dev/null; then
     else
         fail "a second click on the adapter list did not open it"
     fi
-    escape_ends "first run"
+    escape_ends "first run" "$mainId" "$port1"
 fi
 
 # ---------------------------------------------------------------------------
@@ -448,9 +282,8 @@ if find_main "$caption2"; then
     pass "restart from the pointer: the caption is \"$caption2\""
     wait_until 100 listens_at "$boundAt" && pass "restart: the server runs on $boundAt:$port1" ||
         fail "restart: no listener on $boundAt:$port1"
-    snap
     expect_faces "restart: status" red 1017
-    escape_ends "restart"
+    escape_ends "restart" "$mainId" "$port1"
 else
     fail "restart: no window \"$caption2\""
 fi

@@ -329,14 +329,20 @@ send_last_frame() {
     fi
 }
 
-# check_log LOG_FILE FOLDER WHAT: the log byte for byte against the CP932
-# header and expectedLines, apart from the timestamp columns of data lines;
-# the expected and the compared text are left in FOLDER.
+# check_log LOG_FILE FOLDER WHAT [NAME...]: the log byte for byte against
+# the CP932 header (with the signal names given, else those of
+# write_settings) and expectedLines, apart from the timestamp columns of data
+# lines; the expected and the compared text are left in FOLDER.
 check_log() {
-    local logFile=$1 folder=$2 what=$3 header="日付,時刻,接続元IPアドレス" i badStamps
+    local logFile=$1 folder=$2 what=$3 header="日付,時刻,接続元IPアドレス" i badStamps name
     local stampPattern='^[0-9]{4}/[0-9]{2}/[0-9]{2},[0-9]{2}:[0-9]{2}:[0-9]{2},'
-    for ((i = 0; i < inputs; i++)); do header+=",${inputNames[i]}"; done
-    for ((i = 0; i < outputs; i++)); do header+=",${outputNames[i]}"; done
+    shift 3
+    if (($# > 0)); then
+        for name in "$@"; do header+=",$name"; done
+    else
+        for ((i = 0; i < inputs; i++)); do header+=",${inputNames[i]}"; done
+        for ((i = 0; i < outputs; i++)); do header+=",${outputNames[i]}"; done
+    fi
     if [[ ! -f "$logFile" ]]; then
         fail "no log file $logFile"
         return
@@ -362,7 +368,7 @@ check_log() {
 # unless a size is given), its display in DISPLAY and its process in
 # xvfbPid; skips when it does not come up, fails when it comes up but takes
 # no client. The server never resets: a reset when the last client leaves
-# (the layout probe, wineboot) can turn away the program that connects next.
+# (wineboot, say) can turn away the program that connects next.
 start_xvfb() {
     Xvfb -displayfd 3 -screen 0 "${2:-1024x768}x24" -nolisten tcp -noreset 3> "$1/display" \
         2> "$1/xvfb.log" &
