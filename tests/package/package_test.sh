@@ -165,9 +165,16 @@ run_program() {
         kill -0 "$programPid" 2> /dev/null || break
         sleep 0.1
     done
-    kill -0 "$programPid" 2> /dev/null && fail "$variant did not end on Escape"
-    kill "$programPid" 2> /dev/null
-    wait "$programPid" 2> /dev/null
+    if kill -0 "$programPid" 2> /dev/null; then
+        fail "$variant did not end on Escape"
+        kill "$programPid" 2> /dev/null
+        wait "$programPid" 2> /dev/null
+    else
+        wait "$programPid"
+        local status=$?
+        ((status == 0)) && pass "$variant ended on Escape with status 0" ||
+            fail "$variant ended with status $status on Escape"
+    fi
     programPid=""
 
     # The restart finds the pointer, starts its server and logs beside it.
@@ -187,10 +194,16 @@ run_program() {
         [[ $(wc -l 2> /dev/null < "$files/$productName.csv") -ge 2 ]] && break
         sleep 0.05
     done
-    local lines
-    lines=$(wc -l 2> /dev/null < "$files/$productName.csv")
-    [[ $lines == 2 ]] && pass "the frame is logged in $files/$productName.csv" ||
-        fail "log file holds ${lines:-no} lines"
+    # The saved set-up keeps the default names; the frame sets input 1 alone.
+    local names=(DI1 DI2 DI3 DO1 DO2 DO3)
+    [[ $variant == sorrel ]] && names=(DI1 DI2 DI3 DI4 DI5)
+    expectedLines=()
+    if [[ $variant == kelvane ]]; then
+        log_line "$deviceAddress" 1 0 0
+    else
+        log_line "$deviceAddress" 1 0 0 0 0
+    fi
+    check_log "$files/$productName.csv" "$work" "the log in the per-user folder" "${names[@]}"
     kill "$programPid" 2> /dev/null
     wait "$programPid" 2> /dev/null
     programPid=""

@@ -1,8 +1,9 @@
 #!/bin/bash
 # The Windows programs under Wine stop and start their server again and again
 # while devices connect and drop in a loop: no stop may hang (each must close
-# the ports within 5 s, and any over 1 s is reported), and the window must
-# answer the next start each time.
+# the ports within 5 s, and any over 1 s is reported), the window must answer
+# the next start each time, and after each start a device's frame must be
+# answered as the frame tables say.
 #
 #   wine_churn.sh WINDOWS_BIN_DIR DEVICE_SIM [RESTARTS]
 #
@@ -12,8 +13,9 @@
 # own. Each program starts from a settings file saved with the server
 # running on two ports; Alt+S (the server button's mnemonic) stops and
 # starts it. A stop counts from the key to the moment neither port listens
-# any more. Prints the slowest stop and the program's CPU use with two quiet
-# devices connected.
+# any more. Prints the slowest stop, the churning devices' exchanges, and the
+# program's CPU use with two quiet devices connected, which must stay below
+# 5 % of one core; Escape must end the program with status 0.
 #
 # Exit status: 0 passed, 1 failed, 77 skipped (no Wine, X server or namespace).
 # The work folder is removed after a pass unless WINE_CHURN_KEEP is set.
@@ -78,12 +80,25 @@ wait_ports() {
     done
 }
 
-# A device that connects, sends a frame and drops, again and again.
-churn_devices() {  # port frame
+# A device that connects, sends a frame and drops, again and again; each
+# exchange's outcome goes to a line of the tally file (a stop may refuse or
+# drop a device, so failures are counted, not fatal).
+churn_devices() {  # variant port frame tally
     while :; do
-        device --connect "$monitorAddress:$1" --send "$2" --hold 20 --quiet > /dev/null 2>&1 ||
+        if device --connect "$monitorAddress:$2" --variant "$1" --expect-replies --settle 0 --send "$3" \
+            --hold 20 --quiet > /dev/null 2>&1; then
+            echo answered >> "$4"
+        else
+            echo failed >> "$4"
             sleep 0.01
+        fi
     done
+}
+
+# answered VARIANT PORT FRAME: one device's frame is answered as the tables say.
+answered() {
+    device --connect "$monitorAddress:$2" --variant "$1" --expect-replies --settle 0 --send "$3" --quiet \
+        > /dev/null 2>&1
 }
 
 cpu_percent() {  # pid seconds -> CPU of the process in percent of one core
@@ -131,18 +146,21 @@ run_program() {
         quiet+=($!)
     done
     sleep 1
-    pass "$productName.exe idle, 2 ports, 2 quiet devices: $(cpu_percent "$programPid" 5) % of one core"
+    local cpu
+    cpu=$(cpu_percent "$programPid" 5)
+    awk -v c="$cpu" 'BEGIN { exit !(c < 5) }' &&
+        pass "$productName.exe idle, 2 ports, 2 quiet devices: $cpu % of one core" ||
+        fail "$productName.exe idle, 2 ports, 2 quiet devices: $cpu % of one core, 5 % at most"
     kill "${quiet[@]}" 2> /dev/null
     wait "${quiet[@]}" 2> /dev/null
 
-    local d
+    local d tally=$folder/tally
     for d in 1 2; do
-        churn_devices "$port1" "$frame" &
+        churn_devices "$variant" "$port1" "$frame" "$tally" &
         loopPids+=($!)
-        churn_devices "$port2" "$frame" &
+        churn_devices "$variant" "$port2" "$frame" "$tally" &
         loopPids+=($!)
     done
-    sleep 0.5
 
     local cycle slowest=0 took hung=no
     for ((cycle = 1; cycle <= restarts; cycle++)); do
@@ -164,19 +182,37 @@ run_program() {
             hung=yes
             break
         fi
-        sleep 0.1
+        port=$port1
+        ((cycle % 2 == 0)) && port=$port2
+        if ! answered "$variant" "$port" "$frame"; then
+            fail "$productName.exe: after start $cycle a frame on port $port went unanswered"
+            hung=yes
+            break
+        fi
     done
     stop_loops
-    [[ $hung == no ]] && pass "$productName.exe: $restarts stops under churning devices, slowest $slowest ms"
+    [[ $hung == no ]] && pass "$productName.exe: $restarts stops under churning devices, slowest $slowest ms, every start answering"
+    local served refused
+    served=$(grep -c answered "$tally" 2> /dev/null)
+    refused=$(grep -c failed "$tally" 2> /dev/null)
+    ((served >= restarts)) &&
+        pass "$productName.exe: the churning devices were answered $served times (${refused:-0} refused or dropped by stops)" ||
+        fail "$productName.exe: the churning devices were answered only ${served:-0} times in $restarts restarts"
 
     xdotool key --window "$id" Escape
-    local ended=no
+    local ended=no status
     for _ in $(seq 200); do
         kill -0 "$programPid" 2> /dev/null || { ended=yes; break; }
         sleep 0.05
     done
-    [[ $ended == yes ]] && pass "$productName.exe ended on Escape" ||
+    if [[ $ended == yes ]]; then
+        wait "$programPid"
+        status=$?
+        ((status == 0)) && pass "$productName.exe ended on Escape with status 0" ||
+            fail "$productName.exe ended with status $status on Escape"
+    else
         fail "$productName.exe did not end within 10 s of Escape"
+    fi
     wineserver -k
     wait "$programPid" 2> /dev/null
 }
