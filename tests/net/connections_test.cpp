@@ -63,12 +63,17 @@ TEST_F(Connections, TwoDevicesOnOnePortAreServedSideBySide) {
         // frame comes before that write is done. b is connected: once a's
         // thread has ended, the label shows b.
         const int both = threadCount();
+        const auto waitingLabelIs = [&](const std::string& text) {
+            std::lock_guard lock(dlg.peerLabelGuard);
+            return dlg.pendingPeerLabels[0] && dlg.pendingPeerLabels[0]->text == text;
+        };
         dlg.CallOnWindowThread([&] {
             a.close();
-            std::this_thread::sleep_for(50ms);
+            EXPECT_TRUE(eventually([&] { return waitingLabelIs(""); }));
             b.send({0xFC, 0x00, 0x04});
             EXPECT_EQ(b.receive(2), (Bytes{0xFC, 0x00}));
-            std::this_thread::sleep_for(30ms);
+            EXPECT_TRUE(
+                eventually([&] { return waitingLabelIs(connectedFrom(deviceAddressText)); }));
         });
         ASSERT_TRUE(eventually([&] { return threadCount() == both - 1; }));
         EXPECT_EQ(w.text(ids::peerLabel1), connectedFrom(deviceAddressText))

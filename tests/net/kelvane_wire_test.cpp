@@ -131,8 +131,9 @@ TEST_F(KelvaneWire, SecondDeviceOnOnePortIsServedOnItsOwnConnection) {
             return s != 0 && s != firstConnection;
         }));
         const sock::Socket named = dlg.portSlots[0].connSock.load();
+        const int both = threadCount();
         first.close();
-        std::this_thread::sleep_for(50ms);
+        ASSERT_TRUE(eventually([&] { return threadCount() == both - 1; }));
         EXPECT_EQ(dlg.portSlots[0].connSock.load(), named);
         second.send({0xFC, 0x01, 0x01});
         EXPECT_EQ(second.receive(2), (Bytes{0xFC, 0x05}));

@@ -30,6 +30,11 @@ std::uint32_t deviceAddress();
 // every call within the process.
 int freePort();
 
+// How long what must happen at once may take before a test calls it hung:
+// far beyond the milliseconds it takes, on a loaded machine and under the
+// sanitizers alike. How fast it happens is the benchmarks' figure.
+inline constexpr std::chrono::milliseconds hangGuard = 5s;
+
 // Polls cond every millisecond until it holds or the limit runs out.
 bool eventually(const std::function<bool()>& cond, std::chrono::milliseconds limit = 3000ms);
 
