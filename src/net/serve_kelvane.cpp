@@ -24,12 +24,17 @@ void applyFrame(Connection& c, const frames::Frame& frame) {
     frames::FrameEffect effect;
     // The slot names this connection before the reply goes out, so that a
     // connection the device opens after seeing the reply is named after it.
+    // The frame's log line is made in the same step: a frame that is
+    // answered always has its line, even when the window closes next.
     if (!c.run.whileRunning([&] {
             effect = frames::kelvaneEffect(frame, inputBits(c.dlg));
             applyInputUpdate(c.dlg, effect.update);
-            std::lock_guard lock(c.guard);
-            c.slot.peerAddr.store(c.peerAddr);
-            c.slot.connSock.store(c.socket);
+            {
+                std::lock_guard lock(c.guard);
+                c.slot.peerAddr.store(c.peerAddr);
+                c.slot.connSock.store(c.socket);
+            }
+            c.dlg.AppendEventLog(c.peerText.c_str());
         })) {
         return;
     }
@@ -37,7 +42,6 @@ void applyFrame(Connection& c, const frames::Frame& frame) {
 
     const auto lead = frames::kelvaneLeadBytes(frame);
     traceLine(&c.dlg, "from:%s   Recv %02x %02x\r\n", c.peerText.c_str(), lead[0], lead[1]);
-    c.dlg.AppendEventLog(c.peerText.c_str());
     showPeerLabel(c.dlg, c.run.slot, connectedFromText(c.peerText), &c.run);
     enableOutputButtons(c.dlg, c.run);
 }

@@ -29,14 +29,17 @@ void traceFrame(const Connection& c, const frames::Frame& frame) {
 void applyFrame(Connection& c, const frames::Frame& frame) {
     traceFrame(c, frame);
     std::optional<frames::FrameEffect> effect;
+    // The frame's log line is made in the step that applies it: a frame
+    // that is answered always has its line, even when the window closes next.
     if (!c.run.whileRunning([&] {
             effect = frames::sorrelEffect(frame, inputBits(c.dlg));
-            if (effect) applyInputUpdate(c.dlg, effect->update);
+            if (!effect) return;
+            applyInputUpdate(c.dlg, effect->update);
+            c.dlg.AppendEventLog(c.peerText.c_str());
         })) {
         return;
     }
     if (!effect) return;
-    c.dlg.AppendEventLog(c.peerText.c_str());
     showPeerLabel(c.dlg, c.run.slot, connectedFromText(c.peerText), &c.run);
     traceLine(&c.dlg, "--to:%s   Send : %02x %02x\r\n", c.peerText.c_str(), effect->reply[0],
               effect->reply[1]);

@@ -42,7 +42,10 @@ enum class OpenMode {
 };
 
 // A text file held for exclusive use: while it is open no other opener (of
-// this or another process) can open it. Writes turn "\n" into CR LF.
+// this or another process) can open it. On Windows that is a share mode of
+// none; Linux has only advisory locks, so there it keeps out every opener
+// that locks the file the BSD way (flock) or the POSIX way (fcntl, lockf),
+// and no program that takes no lock. Writes turn "\n" into CR LF.
 class TextFile {
 public:
     static std::unique_ptr<TextFile> open(std::string_view cp932Path, OpenMode mode);
@@ -52,6 +55,9 @@ public:
     virtual std::optional<std::string> readLine() = 0;
     virtual bool write(std::string_view text) = 0;
     virtual std::int64_t size() = 0;
+    // Cuts the file back to its first `size` bytes, as a write that failed
+    // part-way needs; later writes go to the new end.
+    virtual bool truncate(std::int64_t size) = 0;
     // A read or write has failed since the file was opened.
     virtual bool failed() const = 0;
     // Flushes and closes; false when anything written did not reach the file.

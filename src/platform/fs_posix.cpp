@@ -1,5 +1,6 @@
 // Files on Linux: paths are CP932 inside the program and UTF-8 on the file
-// system; exclusive use is an flock taken before anything is changed.
+// system; exclusive use is a BSD and a POSIX lock, taken before anything is
+// changed.
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -57,6 +58,10 @@ public:
         return static_cast<std::int64_t>(status.st_size);
     }
 
+    bool truncate(std::int64_t size) override {
+        return fd_ >= 0 && size >= 0 && ::ftruncate(fd_, static_cast<off_t>(size)) == 0;
+    }
+
     bool close() override {
         if (fd_ < 0) return !failed();
         // Closing the descriptor also gives up the lock.
@@ -102,6 +107,17 @@ int openFlags(OpenMode mode) {
             return O_WRONLY | O_CREAT | O_APPEND | common;
     }
     return O_RDONLY | common;
+}
+
+// Both kinds of advisory lock, so that a program that honours either kind
+// stays out. The POSIX lock is one of the open file description, so that
+// closing another descriptor of the same file does not drop it.
+bool lockWholeFile(int fd, OpenMode mode) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return false;
+    struct flock range {};
+    range.l_type = mode == OpenMode::Read ? F_RDLCK : F_WRLCK;
+    range.l_whence = SEEK_SET;
+    return ::fcntl(fd, F_OFD_SETLK, &range) == 0;
 }
 
 }  // namespace
@@ -171,7 +187,7 @@ std::unique_ptr<TextFile> TextFile::open(std::string_view cp932Path, OpenMode mo
     };
     struct stat status {};
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) return release();
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return release();
+    if (!lockWholeFile(fd, mode)) return release();
     if (mode == OpenMode::Truncate && ::ftruncate(fd, 0) != 0) return release();
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return release();

@@ -37,6 +37,13 @@ public:
         return size.QuadPart;
     }
 
+    bool truncate(std::int64_t size) override {
+        LARGE_INTEGER end{};
+        end.QuadPart = size;
+        return handle_ != INVALID_HANDLE_VALUE && size >= 0 &&
+               SetFilePointerEx(handle_, end, nullptr, FILE_BEGIN) && SetEndOfFile(handle_);
+    }
+
     bool close() override {
         if (handle_ == INVALID_HANDLE_VALUE) return !failed();
         if (!CloseHandle(handle_)) markFailed();

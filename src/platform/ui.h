@@ -239,6 +239,11 @@ public:
     // be started or the window is closing. The window joins every worker
     // before its destruction completes.
     bool StartWorker(std::function<void()> body);
+    // The same for a worker that may be stuck in the file system when the
+    // window closes (a network share that stops answering): the close lets
+    // it go instead of waiting for it. Its body must hold nothing of the
+    // window, only what it shares with it.
+    bool StartWorkerLetGoAtClose(std::function<void()> body);
     // Runs fn on the window thread and waits for it; false (fn not run) when
     // the window is closing or gone.
     bool CallOnWindowThread(const std::function<void()>& fn);

@@ -97,11 +97,12 @@ private:
 };
 
 // Worker threads started through the window; finished ones are reaped as new
-// ones start, and joinAll waits for the rest.
+// ones start, and joinAll waits for the rest, but lets go of those started
+// to be let go that have not ended.
 class WorkerSet {
 public:
     ~WorkerSet();
-    bool start(std::function<void()> body);
+    bool start(std::function<void()> body, bool letGoAtClose = false);
     void joinAll();
 
 private:

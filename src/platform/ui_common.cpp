@@ -2,6 +2,7 @@
 // control handles, the call gate between threads and the worker set.
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <utility>
 
 #include "ui.h"
@@ -149,6 +150,11 @@ std::optional<std::string> Dialog::FileDialog(const FileDialogRequest& request) 
 bool Dialog::StartWorker(std::function<void()> body) {
     if (!gate_ || gate_->closing()) return false;
     return workers_->start(std::move(body));
+}
+
+bool Dialog::StartWorkerLetGoAtClose(std::function<void()> body) {
+    if (!gate_ || gate_->closing()) return false;
+    return workers_->start(std::move(body), true);
 }
 
 bool Dialog::CallOnWindowThread(const std::function<void()>& fn) {
@@ -328,27 +334,53 @@ bool CallGate::closing() const {
 
 // ---- WorkerSet --------------------------------------------------------------
 
+// Whether a worker's body has returned; shared with its thread, which may
+// outlive the set once let go.
+struct WorkerEnd {
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool finished = false;
+
+    void finish() {
+        {
+            std::lock_guard lock(mutex);
+            finished = true;
+        }
+        ended.notify_all();
+    }
+    bool finishedWithin(std::chrono::milliseconds grace) {
+        std::unique_lock lock(mutex);
+        return ended.wait_for(lock, grace, [this] { return finished; });
+    }
+};
+
 struct WorkerSet::Worker {
     std::thread thread;
-    std::atomic<bool> finished{false};
+    std::shared_ptr<WorkerEnd> end = std::make_shared<WorkerEnd>();
+    bool letGoAtClose = false;
 };
+
+namespace {
+// A worker to be let go that is only on its way out still gets joined.
+constexpr auto letGoGrace = std::chrono::milliseconds(200);
+}  // namespace
 
 WorkerSet::~WorkerSet() {
     joinAll();
 }
 
-bool WorkerSet::start(std::function<void()> body) {
+bool WorkerSet::start(std::function<void()> body, bool letGoAtClose) {
     reapFinished();
     auto worker = std::make_unique<Worker>();
-    Worker* raw = worker.get();
+    worker->letGoAtClose = letGoAtClose;
     try {
-        raw->thread = std::thread([raw, body = std::move(body)] {
+        worker->thread = std::thread([end = worker->end, body = std::move(body)] {
             try {
                 body();
             } catch (...) {
                 // A worker's failure must not end the process; it simply ends.
             }
-            raw->finished.store(true);
+            end->finish();
         });
     } catch (...) {
         return false;
@@ -363,7 +395,7 @@ void WorkerSet::reapFinished() {
     {
         std::lock_guard lock(mutex_);
         for (auto it = workers_.begin(); it != workers_.end();) {
-            if ((*it)->finished.load()) {
+            if ((*it)->end->finishedWithin(std::chrono::milliseconds(0))) {
                 finished.push_back(std::move(*it));
                 it = workers_.erase(it);
             } else {
@@ -382,7 +414,13 @@ void WorkerSet::joinAll() {
             if (workers_.empty()) return;
             batch.swap(workers_);
         }
-        for (auto& worker : batch) worker->thread.join();
+        for (auto& worker : batch) {
+            if (worker->letGoAtClose && !worker->end->finishedWithin(letGoGrace)) {
+                worker->thread.detach();
+            } else {
+                worker->thread.join();
+            }
+        }
     }
 }
 

@@ -32,6 +32,8 @@ void CMonitorDlg::OnDestroy() {
         }
     }
     // Both programs end their workers before the window goes: the ui layer
-    // joins every worker right after this handler.
+    // joins every worker right after this handler. Once the connections
+    // are stopped, every answered frame's line is with the log's writer.
     stopWorkersForClose();
+    finishEventLog();
 }

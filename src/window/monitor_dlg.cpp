@@ -40,7 +40,12 @@ CMonitorDlg::CMonitorDlg()
       portEdit4(this, ids::portEdit4),
       portEdit3(this, ids::portEdit3),
       portEdit2(this, ids::portEdit2),
-      portEdit1(this, ids::portEdit1) {
+      portEdit1(this, ids::portEdit1),
+      logWriter(
+          [this](std::function<void()> body) { return StartWorkerLetGoAtClose(std::move(body)); },
+          [this](std::string text) {
+              PostToWindowThread([this, text = std::move(text)] { showLogNotice(text); });
+          }) {
     appIcon = ids::appIcon;
 
     const ui::Control inputNames[] = {inputNameEdit1, inputNameEdit2, inputNameEdit3,

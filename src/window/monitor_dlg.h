@@ -5,6 +5,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <span>
 #include <string>
@@ -13,6 +14,7 @@
 #include "platform/fs.h"
 #include "platform/sock.h"
 #include "platform/ui.h"
+#include "store/log_writer.h"
 #include "variant_constants.h"
 #include "window/adapter_entry.h"
 #include "window/control_ids.h"
@@ -176,17 +178,30 @@ public:
     void setLogPath(std::string path);
     // Guards logPath only; never held across a window call.
     mutable std::mutex logPathMutex;
-    // Serialises appends so that no line is lost to another connection and
-    // one append alone reads and clears namesChanged. The window thread never
-    // takes it, so an append may wait for the window while holding it.
-    std::mutex eventLogMutex;
-    // The signal names as the window shows them, kept by the window thread
-    // at every change: the header of the log is built from them, never from
-    // the window, whose controls answer "" once it closes.
+    // The log's own writer: a connection thread hands its frame's line over
+    // and goes on; the writer writes it, whatever the file does meanwhile.
+    store::LogWriter logWriter;
+    // The log's header line with the signal names as the window shows them,
+    // kept by the window thread at every change, never read from the
+    // window, whose controls answer "" once it closes.
     mutable std::mutex signalNamesGuard;
-    std::vector<std::string> inputNamesShown;
-    std::vector<std::string> outputNamesShown;
+    std::shared_ptr<const std::string> logHeaderShown;
     void rememberSignalNames();
+    // The local time of a frame as the log's first two columns; std::localtime
+    // shares one buffer, so every call goes through this guard.
+    std::string logTimestampNow();
+    std::string rescueFileTimeNow();
+    std::mutex localTimeGuard;
+    std::int64_t timestampSecond = -1;
+    std::string timestampText;
+    // What the writer tells the user, one box at a time (window thread).
+    void showLogNotice(std::string text);
+    bool logNoticeOpen = false;
+    std::deque<std::string> logNoticesWaiting;
+    // The close gives the writer about a second; what it still owes then
+    // goes into a file of its own, and the user is told where.
+    void finishEventLog();
+    std::optional<std::string> rescueOwedLines(const store::OwedFile& owed, int number);
     // The logging check box as connection threads read it for every frame,
     // without a trip to the window thread; kept by the window thread.
     std::atomic<std::int32_t> loggingOn{0};

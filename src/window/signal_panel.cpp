@@ -1,4 +1,5 @@
 // The lamps' and the status text's colours, and the notice of edited names.
+#include "store/csv_lines.h"
 #include "window/monitor_dlg.h"
 
 namespace {
@@ -43,7 +44,7 @@ void CMonitorDlg::rememberSignalNames() {
     for (const auto& input : inputControls) inputs.push_back(input.nameEdit.text());
     std::vector<std::string> outputs;
     for (const auto& output : outputControls) outputs.push_back(output.nameEdit.text());
+    auto header = std::make_shared<const std::string>(store::csvHeaderLine(inputs, outputs));
     std::lock_guard lock(signalNamesGuard);
-    inputNamesShown = std::move(inputs);
-    outputNamesShown = std::move(outputs);
+    logHeaderShown = std::move(header);
 }

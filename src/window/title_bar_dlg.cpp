@@ -13,13 +13,13 @@ constexpr ui::ControlLayout controls[] = {
 };
 
 constexpr ui::DialogLayout titleBarLayout{ids::titleBarDialog,
-                                  "タイトルバーの変更",
-                                  187,
-                                  50,
-                                  "ＭＳ Ｐゴシック",
-                                  9,
-                                  ui::frameCaption | ui::frameSysMenu | ui::frameModal,
-                                  controls};
+                                          "タイトルバーの変更",
+                                          187,
+                                          50,
+                                          "ＭＳ Ｐゴシック",
+                                          9,
+                                          ui::frameCaption | ui::frameSysMenu | ui::frameModal,
+                                          controls};
 
 // Kelvane limits the caption after the text is in the field, so that a
 // longer caption from a settings file is still shown whole.

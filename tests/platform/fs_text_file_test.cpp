@@ -22,6 +22,10 @@ public:
     const std::string& written() const { return written_; }
 
     std::int64_t size() override { return static_cast<std::int64_t>(written_.size()); }
+    bool truncate(std::int64_t size) override {
+        written_.resize(static_cast<std::size_t>(size));
+        return true;
+    }
     bool close() override {
         open_ = false;
         return !failed();

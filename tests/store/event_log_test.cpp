@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "net/net_test_support.h"
 #include "platform/fs.h"
 #include "platform/text.h"
 #include "store/log_file_lines.h"
@@ -13,6 +14,7 @@
 
 namespace {
 
+using nettest::eventually;
 using store_test::crlfLines;
 using store_test::isRecordFrom;
 using store_test::logHeader;
@@ -123,33 +125,51 @@ TEST_F(EventLogTest, KelvaneRecordsTheOutputStates) {
 }
 #endif
 
-TEST_F(EventLogTest, AFileHeldByAnotherOpenerIsReportedAndTriedAgainNextFrame) {
+TEST_F(EventLogTest, AHeldFileIsToldOnceAndGetsItsLinesWhenReleased) {
     const std::string path = pathOf(logName());
-    runMonitor([&path](Window& window, CMonitorDlg& dlg) {
+    runMonitor([&](Window& window, CMonitorDlg& dlg) {
         window.setCheck(ids::loggingCheck, true);
         {
             auto held = fs::TextFile::open(path, fs::OpenMode::Append);
             ASSERT_TRUE(held);
             dlg.AppendEventLog("127.0.0.2");
+            dlg.AppendEventLog("127.0.0.3");
+            ASSERT_TRUE(eventually([] { return ui::headless::messageBoxes().size() == 1u; }));
         }
-        dlg.AppendEventLog("127.0.0.3");
+        dlg.AppendEventLog("127.0.0.4");
+        EXPECT_TRUE(eventually([&] { return logLines().size() == 4u; }));
     });
     EXPECT_EQ(ui::headless::messageBoxes(),
               std::vector<std::string>{text::jp("ログファイルが開けません\r\n")});
     const auto lines = logLines();
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_TRUE(isRecordFrom(lines[1], "127.0.0.3", signalCount));
+    ASSERT_EQ(lines.size(), 4u);
+    for (int i = 0; i < 3; ++i) {
+        const std::string peer = "127.0.0." + std::to_string(i + 2);
+        EXPECT_TRUE(isRecordFrom(lines[i + 1], peer, signalCount)) << lines[i + 1];
+    }
 }
 
-TEST_F(EventLogTest, AFileInAMissingFolderIsReportedForEveryFrame) {
+TEST_F(EventLogTest, LinesForAMissingFolderAreToldOnceAndSavedBesideTheProgramAtTheClose) {
     runMonitor([this](Window& window, CMonitorDlg& dlg) {
         dlg.setLogPath(pathOf("missing/log.csv"));
         window.setCheck(ids::loggingCheck, true);
         dlg.AppendEventLog("127.0.0.2");
         dlg.AppendEventLog("127.0.0.2");
+        EXPECT_TRUE(eventually([] { return ui::headless::messageBoxes().size() == 1u; }));
     });
-    EXPECT_EQ(ui::headless::messageBoxes().size(), 2u);
     EXPECT_FALSE(fileExists("missing"));
+    const auto boxes = ui::headless::messageBoxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0], text::jp("ログファイルが開けません\r\n"));
+    const std::string saved =
+        text::jp("ログファイルに書き込めなかった 2 行を、次のファイルに保存しました。\r\n");
+    ASSERT_TRUE(boxes[1].starts_with(saved)) << boxes[1];
+    const std::string rescue = boxes[1].substr(saved.size(), boxes[1].size() - saved.size() - 2);
+    EXPECT_TRUE(rescue.starts_with(pathOf("log") + text::jp("_未記録_"))) << rescue;
+    const auto lines = crlfLines(readFile(text::cp932ToUtf8(rescue.substr(folder.size() + 1))));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], logHeader(defaultNames()));
+    EXPECT_TRUE(isRecordFrom(lines[2], "127.0.0.2", signalCount));
 }
 
 TEST_F(EventLogTest, ManyConnectionsAppendingAtOnceLoseNoLine) {

@@ -20,29 +20,31 @@ TEST_F(ServerChurn, AFrameOfAStoppingRunHasNoEffectOnTheRunAfterIt) {
         startWith(w, {str(port), "", "", ""});
         const int listening = threadCount();
         if constexpr (isKelvane) {
-            // The old device's frame is answered, then its thread waits for
-            // the log while a settings load stops and starts the server.
-            w.setCheck(ids::loggingCheck, true);
-            std::unique_lock logBusy(dlg.eventLogMutex);
-            Device old(port);
-            old.send({0xFC, 0x01, 0x01});
-            ASSERT_EQ(old.receive(2), (Bytes{0xFC, 0x01}));
-            std::this_thread::sleep_for(20ms);
+            // The old device's first frame is answered, then its thread waits
+            // to enable the output buttons while a settings load, in the same
+            // busy spell of the window, stops and starts the server.
+            std::unique_ptr<Device> old;
+            std::unique_ptr<Device> fresh;
             dlg.CallOnWindowThread([&] {
+                old = std::make_unique<Device>(port);
+                old->send({0xFC, 0x01, 0x01});
+                ASSERT_EQ(old->receive(2), (Bytes{0xFC, 0x01}));
                 dlg.OnServerButton();
                 dlg.OnServerButton();
+                const int restarted = threadCount();
+                fresh = std::make_unique<Device>(port);
+                ASSERT_TRUE(fresh->connected());
+                ASSERT_TRUE(eventually([&] { return threadCount() == restarted + 1; }));
             });
-            Device fresh(port);
-            ASSERT_TRUE(fresh.connected());
-            std::this_thread::sleep_for(30ms);
-            logBusy.unlock();
-            EXPECT_TRUE(old.closedByPeer(hangGuard));
+            ASSERT_TRUE(fresh && old);
+            EXPECT_TRUE(old->closedByPeer(hangGuard));
             ASSERT_TRUE(eventually([&] { return threadCount() == listening + 1; }));
             // The output frame goes over the connection of the new run.
             w.type(ids::destPortEdit, str(freePort()));
             dlg.CallOnWindowThread([&] { dlg.toggleDigitalOut(0); });
-            EXPECT_EQ(fresh.receive(3), (Bytes{0xFA, 0xF0, 0x01}));
-            w.setCheck(ids::loggingCheck, false);
+            EXPECT_EQ(fresh->receive(3), (Bytes{0xFA, 0xF0, 0x01}));
+            fresh.reset();
+            ASSERT_TRUE(eventually([&] { return threadCount() == listening; }));
         }
         // Devices pour frames in as the server stops and starts in one
         // handler; once they are gone, no input of theirs shows in the new
