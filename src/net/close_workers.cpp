@@ -10,4 +10,5 @@ void CMonitorDlg::stopWorkersForClose() {
     for (const auto& run : listenerRuns) {
         if (run) run->stop();
     }
+    if constexpr (variant::outputCount > 0) stopOutputSenders(false);
 }

@@ -4,8 +4,26 @@
 
 namespace net {
 
+namespace {
+
+// The end of a connection, on every way out of its thread, a throw
+// included: the listener's clean-up waits for it, and the stop for that.
+struct ConnectionEnd {
+    CMonitorDlg& dlg;
+    const std::shared_ptr<ListenerRun>& run;
+    sock::Socket socket;
+    ~ConnectionEnd() {
+        endConnection(dlg, *run, socket);
+        sock::closesocket(socket);
+        run->connectionThreadEnded();
+    }
+};
+
+}  // namespace
+
 void connectionThread(CMonitorDlg& dlg, const std::shared_ptr<ListenerRun>& run, sock::Socket s,
                       const sock::SockAddrIn& peer) {
+    const ConnectionEnd end{dlg, run, s};
     // Replies go out at once, not held back by delayed acknowledgements.
     sock::setNoDelay(s);
     if constexpr (variant::product == variant::Product::Kelvane) {
@@ -13,9 +31,6 @@ void connectionThread(CMonitorDlg& dlg, const std::shared_ptr<ListenerRun>& run,
     } else {
         serveSorrelDevice(dlg, *run, s, peer);
     }
-    run->removeConnection(s);
-    sock::closesocket(s);
-    run->connectionThreadEnded();
 }
 
 }  // namespace net

@@ -24,16 +24,14 @@ bool isPassingFailure(int error) {
 // thread can serve is closed at once.
 void handOffConnection(CMonitorDlg& dlg, const std::shared_ptr<ListenerRun>& run, sock::Socket s,
                        const sock::SockAddrIn& peer) {
-    if (!run->addConnection(s)) {
+    if (!acceptConnection(dlg, *run, s, peer.addr)) {
         sock::closesocket(s);
         return;
     }
-    if constexpr (variant::outputCount > 0) takeConnSock(dlg, *run, s);
     run->connectionThreadStarting();
     if (!dlg.StartWorker([&dlg, run, s, peer] { connectionThread(dlg, run, s, peer); })) {
         run->connectionThreadEnded();
-        if constexpr (variant::outputCount > 0) giveUpConnSock(dlg, *run, s);
-        run->removeConnection(s);
+        endConnection(dlg, *run, s);
         sock::closesocket(s);
     }
 }
@@ -45,7 +43,10 @@ void clearInputs(CMonitorDlg& dlg) {
     }
 }
 
-void cleanUp(CMonitorDlg& dlg, const std::shared_ptr<ListenerRun>& run) {
+// The end of a listener, on every way out of its thread, a throw included:
+// the slot is Idle and every connection of the run has ended whatever
+// happens to the window updates, which the stop and the close wait for.
+void cleanUp(CMonitorDlg& dlg, const std::shared_ptr<ListenerRun>& run) noexcept {
     PortSlot& slot = dlg.portSlots[static_cast<std::size_t>(run->slot)];
     run->stop();
     // Closed before the slot is Idle, so that a start right after the stop
@@ -53,28 +54,40 @@ void cleanUp(CMonitorDlg& dlg, const std::shared_ptr<ListenerRun>& run) {
     sock::closesocket(run->listenSock);
     // Cleared before the slot is Idle, so that a start right after the stop
     // (a settings load) never shows the inputs of the devices it ended.
-    clearInputs(dlg);
+    for (auto& input : dlg.inputOn) input.store(0);
     slot.state.store(Idle);
     run->waitForConnectionThreads();
 
-    dlg.CallOnWindowThread([&] {
-        const bool current = dlg.serverGeneration.load() == run->generation;
-        if (current) {
-            clearInputs(dlg);
-            if constexpr (variant::outputCount > 0) disableOutputButtons(dlg);
-            dlg.serverButton.setText(text::jp("サーバ待機を開始する(&S)"));
-            dlg.statusLabel.setText(text::jp("停止中"));
-        }
-        traceLine(&dlg, "server stop.\r\n");
-        if (current) showPeerLabel(dlg, run->slot, "", nullptr);
-    });
+    try {
+        clearInputs(dlg);
+        dlg.CallOnWindowThread([&] {
+            const bool current = dlg.serverGeneration.load() == run->generation;
+            if (current) {
+                clearInputs(dlg);
+                if constexpr (variant::outputCount > 0) disableOutputButtons(dlg);
+                dlg.serverButton.setText(text::jp("サーバ待機を開始する(&S)"));
+                dlg.statusLabel.setText(text::jp("停止中"));
+            }
+            traceLine(&dlg, "server stop.\r\n");
+            if (current) showPeerLabel(dlg, run->slot, "", nullptr);
+        });
+    } catch (...) {
+        // The window keeps its look; the slot is Idle all the same.
+    }
 }
+
+struct ListenerEnd {
+    CMonitorDlg& dlg;
+    const std::shared_ptr<ListenerRun>& run;
+    ~ListenerEnd() { cleanUp(dlg, run); }
+};
 
 }  // namespace
 
 void listenThread(CMonitorDlg& dlg, const std::shared_ptr<ListenerRun>& run) {
     PortSlot& slot = dlg.portSlots[static_cast<std::size_t>(run->slot)];
     slot.state.store(Listening);
+    const ListenerEnd end{dlg, run};
     // Traced once per spell of failures, not once per try.
     bool accepting = true;
     for (;;) {
@@ -97,7 +110,6 @@ void listenThread(CMonitorDlg& dlg, const std::shared_ptr<ListenerRun>& run) {
         accepting = false;
         sock::sleepUnlessWoken(run->wakeUp, acceptBackOffMicroseconds);
     }
-    cleanUp(dlg, run);
 }
 
 }  // namespace net

@@ -1,26 +1,12 @@
 #include "net/listener_run.h"
 
-#include <algorithm>
-
 void CMonitorDlg::ListenerRun::stop() {
     {
         std::lock_guard lock(mutex_);
         stopping.store(true);
-        for (sock::Socket s : connections_) sock::shutdownBoth(s);
+        for (const Connection& connection : connections_) sock::shutdownBoth(connection.socket);
     }
     wakeUp.signal();
-}
-
-bool CMonitorDlg::ListenerRun::addConnection(sock::Socket accepted) {
-    std::lock_guard lock(mutex_);
-    if (stopping.load()) return false;
-    connections_.push_back(accepted);
-    return true;
-}
-
-void CMonitorDlg::ListenerRun::removeConnection(sock::Socket accepted) {
-    std::lock_guard lock(mutex_);
-    std::erase(connections_, accepted);
 }
 
 void CMonitorDlg::ListenerRun::connectionThreadStarting() {

@@ -42,12 +42,21 @@ struct CMonitorDlg::ListenerRun {
         fn();
         return true;
     }
-    // Records an accepted socket so that stop() can wake it; false (the
-    // socket is not recorded) when the run is already stopping.
-    bool addConnection(sock::Socket accepted);
-    // Called before the thread closes the socket, so that stop() never
-    // touches a descriptor that may already belong to another socket.
-    void removeConnection(sock::Socket accepted);
+    // An accepted connection that is open, and its peer.
+    struct Connection {
+        sock::Socket socket;
+        std::uint32_t peerAddr;
+    };
+    // Runs fn(connections, stopping) with the run's open connections, in
+    // the order they were accepted, held still: a connection is recorded
+    // there when it is accepted (so that stop() can wake it) and leaves
+    // before its thread closes it (so that stop() never touches a
+    // descriptor that may already belong to another socket).
+    template <class Fn>
+    auto onConnections(Fn&& fn) {
+        std::lock_guard lock(mutex_);
+        return fn(connections_, stopping.load());
+    }
 
     // Connection threads counted from before their start to their end.
     void connectionThreadStarting();
@@ -57,6 +66,6 @@ struct CMonitorDlg::ListenerRun {
 private:
     std::mutex mutex_;
     std::condition_variable threadsEnded_;
-    std::vector<sock::Socket> connections_;
+    std::vector<Connection> connections_;
     int connectionThreads_ = 0;
 };

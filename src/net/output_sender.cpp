@@ -1,6 +1,10 @@
-// Kelvane's ON/OFF buttons: a click flips one output and sends the state of
-// all three to the device behind every listening port, over the device's
-// open connection or over a short connection of the sender's own.
+// Kelvane's ON/OFF buttons: a click flips one output and repaints its lamp
+// at once; the frame with the state of all three goes to the device behind
+// every listening port from a sender of that port's own, in click order,
+// over the device's open connection or a short connection of the sender's
+// own. The window never waits for the network, and a device gone from one
+// port never delays the frames of another.
+#include "net/output_senders.h"
 #include "net/port_field.h"
 #include "net/service.h"
 #include "platform/text.h"
@@ -9,9 +13,49 @@ namespace {
 
 constexpr int senderReceiveTimeoutMilliseconds = 1000;
 
+using Senders = CMonitorDlg::OutputSenders;
+
 // The socket error of a failed call, and the trace line that reports it.
 void traceFailure(CMonitorDlg* dlg, const char* step, int code) {
     traceLine(dlg, "err:sendDigitalOut:%s:%d\r\n", step, code);
+}
+
+// Sends a port's frames one after another while there are any; the sender
+// ends, a throw included, with the port marked as having none.
+void runSender(CMonitorDlg& dlg, std::size_t slot) {
+    Senders& senders = *dlg.outputSenders;
+    struct End {
+        Senders& senders;
+        std::size_t slot;
+        ~End() {
+            {
+                std::lock_guard lock(senders.mutex);
+                senders.sending[slot] = false;
+            }
+            senders.idle.notify_all();
+        }
+    } end{senders, slot};
+    std::unique_lock lock(senders.mutex);
+    while (!senders.waiting[slot].empty()) {
+        const Senders::Click click = senders.waiting[slot].front();
+        senders.waiting[slot].pop_front();
+        lock.unlock();
+        dlg.sendDigitalOut(static_cast<int>(slot), click.port, click.frame.data(), 3);
+        lock.lock();
+    }
+}
+
+void queueClick(CMonitorDlg& dlg, std::size_t slot, const Senders::Click& click) {
+    Senders& senders = *dlg.outputSenders;
+    std::lock_guard lock(senders.mutex);
+    senders.waiting[slot].push_back(click);
+    if (senders.sending[slot]) return;
+    senders.sending[slot] = true;
+    if (!dlg.StartWorker([&dlg, slot] { runSender(dlg, slot); })) {
+        senders.sending[slot] = false;
+        senders.waiting[slot].clear();
+        traceLine(&dlg, "err:sendDigitalOut:thread\r\n");
+    }
 }
 
 }  // namespace
@@ -30,13 +74,26 @@ void CMonitorDlg::toggleDigitalOut(int output) {
     for (std::size_t k = 0; k < outputOn.size(); ++k) {
         if (outputOn[k].load() != 0) bits |= 1u << k;
     }
-    const std::uint8_t frame[3] = {frames::frameStart, frames::stateMarker,
-                                   static_cast<std::uint8_t>(bits)};
+    const Senders::Click click{
+        port, {frames::frameStart, frames::stateMarker, static_cast<std::uint8_t>(bits)}};
     for (std::size_t i = 0; i < portSlots.size(); ++i) {
-        if (portSlots[i].state.load() == Listening) {
-            sendDigitalOut(static_cast<int>(i), port, frame, 3);
-        }
+        if (portSlots[i].state.load() == Listening) queueClick(*this, i, click);
     }
+}
+
+void CMonitorDlg::stopOutputSenders(bool waitForThem) {
+    std::unique_lock lock(outputSenders->mutex);
+    for (auto& waiting : outputSenders->waiting) waiting.clear();
+    outputSenders->wakeUp->signal();
+    // Signalled stays signalled: the next start's senders get a new one.
+    outputSenders->wakeUp = std::make_shared<sock::WakeUp>();
+    if (!waitForThem) return;
+    outputSenders->idle.wait(lock, [this] {
+        for (const bool sending : outputSenders->sending) {
+            if (sending) return false;
+        }
+        return true;
+    });
 }
 
 void CMonitorDlg::sendDigitalOut(int slotIndex, int port, const std::uint8_t* bytes, int count) {
@@ -59,6 +116,11 @@ void CMonitorDlg::sendDigitalOut(int slotIndex, int port, const std::uint8_t* by
         }
     }
 
+    std::shared_ptr<sock::WakeUp> wakeUp;
+    {
+        std::lock_guard lock(outputSenders->mutex);
+        wakeUp = outputSenders->wakeUp;
+    }
     traceLine(this, "newsocket\r\n");
     const sock::Socket own = sock::tcpSocket();
     if (own == sock::invalidSocket) {
@@ -69,7 +131,10 @@ void CMonitorDlg::sendDigitalOut(int slotIndex, int port, const std::uint8_t* by
     sock::setReceiveTimeout(own, senderReceiveTimeoutMilliseconds);
     const std::uint32_t peer = slot.peerAddr.load();
     traceLine(this, "connect:%s:%d\r\n", sock::inetNtoa(peer).c_str(), port);
-    if (sock::connect(own, {sock::htons(static_cast<std::uint16_t>(port)), peer}) != 0) {
+    // The platform's own time-out ends an unanswered connect; a stop or the
+    // window's close ends it at once.
+    if (sock::connectUnlessWoken(own, {sock::htons(static_cast<std::uint16_t>(port)), peer},
+                                 *wakeUp) != 0) {
         traceFailure(this, "connect", sock::lastError());
         sock::closesocket(own);
         return;

@@ -73,20 +73,6 @@ void receiveUntilEnd(Connection& c) {
 
 }  // namespace
 
-void takeConnSock(CMonitorDlg& dlg, ListenerRun& run, sock::Socket s) {
-    const auto index = static_cast<std::size_t>(run.slot);
-    run.whileRunning([&] {
-        std::lock_guard lock(dlg.connSockGuards[index]);
-        dlg.portSlots[index].connSock.store(s);
-    });
-}
-
-void giveUpConnSock(CMonitorDlg& dlg, const ListenerRun& run, sock::Socket s) {
-    const auto index = static_cast<std::size_t>(run.slot);
-    std::lock_guard lock(dlg.connSockGuards[index]);
-    if (dlg.portSlots[index].connSock.load() == s) dlg.portSlots[index].connSock.store(0);
-}
-
 void serveKelvaneDevice(CMonitorDlg& dlg, ListenerRun& run, sock::Socket s,
                         const sock::SockAddrIn& peer) {
     const auto index = static_cast<std::size_t>(run.slot);
@@ -94,7 +80,6 @@ void serveKelvaneDevice(CMonitorDlg& dlg, ListenerRun& run, sock::Socket s,
                  s,   peer.addr, sock::inetNtoa(peer.addr)};
     sock::setNonBlocking(s, true);
     receiveUntilEnd(c);
-    giveUpConnSock(dlg, run, s);
 }
 
 }  // namespace net

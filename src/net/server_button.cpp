@@ -176,6 +176,7 @@ void stopServer(CMonitorDlg& dlg) {
     }
     stopListeners(dlg);
     if constexpr (variant::outputCount > 0) {
+        dlg.stopOutputSenders(true);
         for (std::size_t k = 0; k < dlg.outputOn.size(); ++k) {
             dlg.outputOn[k].store(0);
             dlg.outputControls[k].lamp.invalidate();

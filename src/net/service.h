@@ -47,10 +47,17 @@ void applyInputUpdate(CMonitorDlg& dlg, frames::InputUpdate update);
 void showPeerLabel(CMonitorDlg& dlg, int slot, const std::string& text, const ListenerRun* run);
 std::string connectedFromText(const std::string& peerAddress);
 
-// Kelvane: the newest accepted connection of a port is the one the output
-// sender uses; a connection gives it up only while it is its own.
-void takeConnSock(CMonitorDlg& dlg, ListenerRun& run, sock::Socket s);
-void giveUpConnSock(CMonitorDlg& dlg, const ListenerRun& run, sock::Socket s);
+// An accepted connection joins its run; false (it is not recorded) when the
+// run is stopping. In Kelvane it names itself in the slot's connSock, which
+// the output sender uses, only when it comes from the slot's peer (the
+// device reconnecting while its old connection is half-open) or when no
+// connection is named there: a port scan or a second device does not take
+// the device's outputs.
+bool acceptConnection(CMonitorDlg& dlg, ListenerRun& run, sock::Socket s, std::uint32_t peerAddr);
+// A connection leaves its run before its thread closes it. In Kelvane, when
+// it is the one named in connSock, the newest other open connection from the
+// slot's peer is named instead, or none.
+void endConnection(CMonitorDlg& dlg, ListenerRun& run, sock::Socket s);
 
 // Kelvane: the three ON/OFF buttons.
 void enableOutputButtons(CMonitorDlg& dlg, const ListenerRun& run);

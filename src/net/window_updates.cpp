@@ -92,7 +92,14 @@ void showPeerLabel(CMonitorDlg& dlg, int slot, const std::string& text, const Li
         if (dlg.peerLabelWriteQueued) return;
         dlg.peerLabelWriteQueued = true;
     }
-    dlg.PostToWindowThread([&dlg] { writePendingPeerLabels(dlg); });
+    try {
+        dlg.PostToWindowThread([&dlg] { writePendingPeerLabels(dlg); });
+    } catch (...) {
+        // Not handed over: the next text must be.
+        std::lock_guard lock(dlg.peerLabelGuard);
+        dlg.peerLabelWriteQueued = false;
+        throw;
+    }
 }
 
 std::string connectedFromText(const std::string& peerAddress) {

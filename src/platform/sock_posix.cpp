@@ -15,6 +15,7 @@
 
 #include "platform/sock.h"
 #include "platform/sock_posix_error.h"
+#include "platform/sock_wake.h"
 
 namespace sock {
 
@@ -146,20 +147,22 @@ int setOption(Socket s, int level, int name, const void* value, socklen_t length
     return 0;
 }
 
-// Waits for a connect in progress on a non-blocking descriptor to finish.
-int finishConnect(int fd) {
+// Waits for a connect in progress on a non-blocking descriptor to finish;
+// a wake descriptor (-1: none) that becomes readable ends the wait.
+int finishConnect(int fd, int wakeFd) {
     const auto deadline = std::chrono::steady_clock::now() +
                           std::chrono::milliseconds(g_connectTimeoutMilliseconds.load());
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) return fail(wsaETIMEDOUT);
-        pollfd entry{fd, POLLOUT, 0};
-        const int ready = ::poll(&entry, 1, static_cast<int>(left.count()));
+        pollfd entries[2] = {{fd, POLLOUT, 0}, {wakeFd, POLLIN, 0}};
+        const int ready = ::poll(entries, wakeFd >= 0 ? 2 : 1, static_cast<int>(left.count()));
         if (ready < 0) {
             if (errno == EINTR) continue;
             return failFromErrno();
         }
+        if (wakeFd >= 0 && entries[1].revents != 0) return fail(wsaEINTR);
         if (ready == 0) continue;
         int error = 0;
         socklen_t length = sizeof error;
@@ -275,7 +278,11 @@ Socket accept(Socket s, SockAddrIn* peer) {
     }
 }
 
-int connect(Socket s, const SockAddrIn& address) {
+namespace {
+
+// connect, waiting for the answer unless the socket is non-blocking; a wake
+// descriptor (-1: none) that becomes readable ends the wait.
+int connectWaking(Socket s, const SockAddrIn& address, int wakeFd) {
     const int fd = fdOf(s);
     if (fd < 0) return fail(wsaENOTSOCK);
     // Linux takes 0.0.0.0 as the local host; Winsock refuses it.
@@ -288,7 +295,7 @@ int connect(Socket s, const SockAddrIn& address) {
         if (errno != EINPROGRESS || callerNonBlocking) {
             result = failFromErrno();
         } else {
-            result = finishConnect(fd);
+            result = finishConnect(fd, wakeFd);
         }
     }
     if (!callerNonBlocking) {
@@ -297,6 +304,17 @@ int connect(Socket s, const SockAddrIn& address) {
         t_lastError = savedError;
     }
     return result;
+}
+
+}  // namespace
+
+int connect(Socket s, const SockAddrIn& address) {
+    return connectWaking(s, address, -1);
+}
+
+int connectUnlessWoken(Socket s, const SockAddrIn& address, const WakeUp& wakeUp) {
+    if (!wakeUp.valid()) return connect(s, address);
+    return connectWaking(s, address, fdOf(wakeUp.waitEnd()));
 }
 
 void setConnectTimeout(int milliseconds) {

@@ -49,5 +49,8 @@ Wait waitReadableOrWoken(Socket s, const WakeUp& wakeUp, long timeoutMicrosecond
 // Blocks until the wake-up is signalled or the time has passed; true when
 // woken.
 bool sleepUnlessWoken(const WakeUp& wakeUp, long timeoutMicroseconds);
+// connect, except that a signal of the wake-up, before or while it waits
+// for the peer's answer, makes it fail at once with wsaEINTR.
+int connectUnlessWoken(Socket s, const SockAddrIn& address, const WakeUp& wakeUp);
 
 }  // namespace sock

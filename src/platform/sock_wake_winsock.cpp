@@ -120,4 +120,51 @@ bool sleepUnlessWoken(const WakeUp& wakeUp, long timeoutMicroseconds) {
     return selectOn(invalidSocket, wakeUp.waitEnd(), readable, timeoutMicroseconds) > 0;
 }
 
+int connectUnlessWoken(Socket s, const SockAddrIn& address, const WakeUp& wakeUp) {
+    if (!wakeUp.valid()) return connect(s, address);
+    const auto socket = static_cast<SOCKET>(s);
+    const auto wake = static_cast<SOCKET>(wakeUp.waitEnd());
+    u_long nonBlocking = 1;
+    if (::ioctlsocket(socket, FIONBIO, &nonBlocking) != 0) return SOCKET_ERROR;
+    sockaddr_in remote{};
+    remote.sin_family = AF_INET;
+    remote.sin_port = address.port;
+    remote.sin_addr.s_addr = address.addr;
+    int error = 0;
+    if (::connect(socket, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) != 0) {
+        error = ::WSAGetLastError();
+    }
+    if (error == WSAEWOULDBLOCK) {
+        fd_set readable;
+        fd_set writable;
+        fd_set failed;
+        FD_ZERO(&readable);
+        FD_ZERO(&writable);
+        FD_ZERO(&failed);
+        FD_SET(wake, &readable);
+        FD_SET(socket, &writable);
+        FD_SET(socket, &failed);
+        // An unanswered connect is ended by Winsock itself, as a blocking
+        // one is.
+        if (::select(0, &readable, &writable, &failed, nullptr) == SOCKET_ERROR) {
+            error = ::WSAGetLastError();
+        } else if (FD_ISSET(wake, &readable)) {
+            error = WSAEINTR;
+        } else if (FD_ISSET(socket, &failed)) {
+            int socketError = 0;
+            int length = sizeof socketError;
+            ::getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&socketError),
+                         &length);
+            error = socketError != 0 ? socketError : WSAECONNREFUSED;
+        } else {
+            error = 0;
+        }
+    }
+    u_long blocking = 0;
+    ::ioctlsocket(socket, FIONBIO, &blocking);
+    if (error == 0) return 0;
+    ::WSASetLastError(error);
+    return SOCKET_ERROR;
+}
+
 }  // namespace sock

@@ -173,13 +173,20 @@ void Dialog::invalidateFromWorker(int id) {
     }
     // The worker hands the request over and goes on; the colour is decided
     // when the control repaints.
-    PostToWindowThread([this, id] {
-        {
-            std::lock_guard lock(pendingRepaintsMutex_);
-            std::erase(pendingRepaints_, id);
-        }
-        backend_->invalidate(id);
-    });
+    try {
+        PostToWindowThread([this, id] {
+            {
+                std::lock_guard lock(pendingRepaintsMutex_);
+                std::erase(pendingRepaints_, id);
+            }
+            backend_->invalidate(id);
+        });
+    } catch (...) {
+        // Not handed over: the next request for the control must be.
+        std::lock_guard lock(pendingRepaintsMutex_);
+        std::erase(pendingRepaints_, id);
+        throw;
+    }
 }
 
 void Dialog::PostToWindowThread(std::function<void()> fn) {
@@ -277,6 +284,7 @@ bool CallGate::call(const std::function<void()>& fn) {
     if (backend_.runsCallsDirectly()) {
         std::lock_guard direct(directLock_);
         if (closing()) return false;
+        backend_.workerCallStarts();
         fn();
         return true;
     }

@@ -6,6 +6,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 #include <type_traits>
 #include <utility>
@@ -36,11 +37,17 @@ struct Session {
     std::vector<std::string> messageBoxes;
     std::vector<std::string> messageBoxCaptions;
     std::vector<FileDialogRequest> fileDialogRequests;
+    std::atomic<bool> failNextWorkerCall{false};
 };
 
 Session& session() {
     static Session instance;
     return instance;
+}
+void throwIfAWorkerCallMustFail() {
+    if (session().failNextWorkerCall.exchange(false)) {
+        throw std::runtime_error("a worker's call into the window failed");
+    }
 }
 
 std::optional<std::function<void(Window&)>> takeModalScript() {
@@ -245,6 +252,7 @@ public:
     // Never blocks: the work is queued, and run at once only when the window
     // is free; otherwise the driver runs it after its current action.
     void post(std::function<void()> fn) override {
+        if (!isWindowThread()) throwIfAWorkerCallMustFail();
         {
             std::lock_guard guard(postedMutex_);
             posted_.push_back(std::move(fn));
@@ -257,6 +265,9 @@ public:
 
     bool isWindowThread() const override { return std::this_thread::get_id() == windowThread_; }
     bool runsCallsDirectly() const override { return true; }
+    void workerCallStarts() override {
+        if (!isWindowThread()) throwIfAWorkerCallMustFail();
+    }
 
     // ---- the driver's side; every call below is made under lock() ----
 
@@ -553,7 +564,12 @@ Leftovers leftovers() {
     return {session().scripts.size(), session().fileDialogAnswers.size()};
 }
 
+void failNextWorkerCall() {
+    session().failNextWorkerCall.store(true);
+}
+
 void resetSession() {
+    session().failNextWorkerCall.store(false);
     std::lock_guard lock(session().mutex);
     session().scripts.clear();
     session().fileDialogAnswers.clear();

@@ -126,6 +126,9 @@ struct Leftovers {
     bool operator==(const Leftovers&) const = default;
 };
 Leftovers leftovers();
+// The next call or hand-over that a worker thread makes into the window
+// throws, as a failure inside the window system would (a worker's fault).
+void failNextWorkerCall();
 // Forgets queued scripts and answers and every record.
 void resetSession();
 

@@ -51,6 +51,14 @@ void traceLine(CMonitorDlg* dlg, const char* format, ...) {
         }
         // However fast workers trace, one hand-over at a time waits for the
         // window thread; it takes every line gathered until it runs.
-        if (!flushQueued) dlg->PostToWindowThread([dlg] { flushTrace(*dlg); });
+        if (flushQueued) return;
+        try {
+            dlg->PostToWindowThread([dlg] { flushTrace(*dlg); });
+        } catch (...) {
+            // Not handed over: the next line must be.
+            std::lock_guard lock(dlg->traceMutex);
+            dlg->traceFlushQueued = false;
+            throw;
+        }
     }
 }

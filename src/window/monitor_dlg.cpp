@@ -2,6 +2,7 @@
 // and version text, and the routing of control notifications to handlers.
 #include "window/monitor_dlg.h"
 
+#include "net/output_senders.h"
 #include "window/version_text.h"
 
 CMonitorDlg::CMonitorDlg()
@@ -69,6 +70,7 @@ CMonitorDlg::CMonitorDlg()
         portSlots[k].peerAddr.store(0);
     }
 
+    outputSenders = std::make_unique<OutputSenders>();
     exeFolder = fs::dataFolder(variant::productName);
     fileVersion = programFileVersion();
     versionText = formatVersionText(fileVersion);

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <string>
@@ -170,6 +171,12 @@ public:
     bool peerLabelWriteQueued = false;
     // Kelvane: the ON/OFF buttons have been enabled since the last disable.
     std::atomic<std::int32_t> outputButtonsEnabled{0};
+    // Kelvane: the frames of the clicks go out from a sender per port
+    // (net/output_senders.h). A stop or the close drops the frames not yet
+    // sent and ends a connect in progress; a stop also waits for the senders.
+    struct OutputSenders;
+    std::unique_ptr<OutputSenders> outputSenders;
+    void stopOutputSenders(bool waitForThem);
 
     // ---- Settings and log state (store/) ----
     // Connection threads append while the window thread may replace
@@ -181,6 +188,8 @@ public:
     // The log's own writer: a connection thread hands its frame's line over
     // and goes on; the writer writes it, whatever the file does meanwhile.
     store::LogWriter logWriter;
+    // Keeps the queue's order the order in which lines take namesChanged.
+    std::mutex logOrderGuard;
     // The log's header line with the signal names as the window shows them,
     // kept by the window thread at every change, never read from the
     // window, whose controls answer "" once it closes.

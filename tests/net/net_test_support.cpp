@@ -81,9 +81,9 @@ Bytes receiveFrom(sock::Socket s, std::size_t count, std::chrono::milliseconds l
     return got;
 }
 
-Device::Device(int port, std::uint32_t server) {
+Device::Device(int port, std::uint32_t server, std::uint32_t from) {
     socket_ = sock::tcpSocket();
-    sock::bind(socket_, {0, deviceAddress()});
+    sock::bind(socket_, {0, from});
     if (sock::connect(socket_, {sock::htons(static_cast<std::uint16_t>(port)), server}) != 0) {
         sock::closesocket(socket_);
         socket_ = sock::invalidSocket;

@@ -41,10 +41,11 @@ bool eventually(const std::function<bool()>& cond, std::chrono::milliseconds lim
 // Threads of this process, from /proc/self/task.
 int threadCount();
 
-// A device on a TCP connection to the monitor, from deviceAddress().
+// A device on a TCP connection to the monitor, from deviceAddress() unless
+// another source address is given.
 class Device {
 public:
-    Device(int port, std::uint32_t server = serverAddress());
+    Device(int port, std::uint32_t server = serverAddress(), std::uint32_t from = deviceAddress());
     ~Device();
     Device(const Device&) = delete;
     Device& operator=(const Device&) = delete;

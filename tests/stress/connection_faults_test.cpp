@@ -241,3 +241,43 @@ TEST_F(ConnectionFaults, DevicesThatResetRightAfterTheirFrameLeaveThePortServing
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ConnectionFaults, AWorkerThatThrowsHangsNeitherTheStopNorTheClose) {
+    const int port = freePort();
+    const int baseThreads = threadCount();
+    runMonitor([&](Window& w, CMonitorDlg& dlg) {
+        startWith(w, {str(port), "", "", ""});
+        const int listening = threadCount();
+        Device device(port);
+        ASSERT_TRUE(eventually([&] { return threadCount() == listening + 1; }));
+        // The frame's hand-over to the window fails: the connection's thread
+        // ends with the failure, and its bookkeeping with it.
+        ui::headless::failNextWorkerCall();
+        device.send({0xFC, 0x01, 0x01});
+        EXPECT_TRUE(device.closedByPeer(hangGuard));
+        EXPECT_TRUE(eventually([&] { return threadCount() == listening; }));
+        // The next device is served, and its lamp repainted, as usual.
+        const int paints = w.invalidationCount(ids::inputLamp1);
+        Device next(port);
+        next.send({0xFC, 0x01, 0x01});
+        EXPECT_EQ(next.receive(2), (Bytes{0xFC, 0x01}));
+        EXPECT_TRUE(eventually([&] { return w.invalidationCount(ids::inputLamp1) > paints; }));
+        if constexpr (!isKelvane) {
+            // Sorrel's listener traces every pending connection: that
+            // hand-over fails, and the listener ends with its slot Idle.
+            ui::headless::failNextWorkerCall();
+            Device knocking(port);
+            EXPECT_TRUE(
+                eventually([&] { return dlg.portSlots[0].state.load() == Idle; }, hangGuard));
+        }
+        const auto stopping = std::chrono::steady_clock::now();
+        w.click(ids::serverButton);
+        EXPECT_LT(std::chrono::steady_clock::now() - stopping, hangGuard);
+        EXPECT_TRUE(looksStopped(w));
+    });
+    EXPECT_EQ(threadCount(), baseThreads);
+}
+
+}  // namespace
