@@ -69,18 +69,22 @@ std::string CMonitorDlg::rescueFileTimeNow() {
 void CMonitorDlg::AppendEventLog(const char* peerAddress) {
     if (loggingOn.load() == 0) return;
     store::OwedLine line;
-    // The names are taken after the flag, so that a line that asks for a
-    // fresh header carries the names that made it ask.
+    line.record = store::csvDataLine(logTimestampNow(), peerAddress != nullptr ? peerAddress : "",
+                                     snapshotStates(inputOn), snapshotStates(outputOn));
+    const std::string path = currentLogPath();
+    // The line that takes the flag is the next one in the queue, so that
+    // the fresh header comes before the first record after the edit. The
+    // names are taken after the flag: the line carries the names that made
+    // it ask.
+    std::lock_guard order(logOrderGuard);
     line.headerFirst = namesChanged.exchange(0) != 0;
     {
         std::lock_guard names(signalNamesGuard);
         line.header = logHeaderShown;
     }
-    line.record = store::csvDataLine(logTimestampNow(), peerAddress != nullptr ? peerAddress : "",
-                                     snapshotStates(inputOn), snapshotStates(outputOn));
     const bool headerFirst = line.headerFirst;
     // A dropped line's fresh header is still owed to the next line.
-    if (!logWriter.add(currentLogPath(), std::move(line)) && headerFirst) namesChanged.store(1);
+    if (!logWriter.add(path, std::move(line)) && headerFirst) namesChanged.store(1);
 }
 
 void CMonitorDlg::showLogNotice(std::string text) {
