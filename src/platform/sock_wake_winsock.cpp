@@ -151,11 +151,10 @@ int connectUnlessWoken(Socket s, const SockAddrIn& address, const WakeUp& wakeUp
         } else if (FD_ISSET(wake, &readable)) {
             error = WSAEINTR;
         } else if (FD_ISSET(socket, &failed)) {
-            int socketError = 0;
-            int length = sizeof socketError;
-            ::getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&socketError),
-                         &length);
-            error = socketError != 0 ? socketError : WSAECONNREFUSED;
+            int pending = 0;
+            int length = sizeof pending;
+            ::getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&pending), &length);
+            error = pending != 0 ? pending : WSAECONNREFUSED;
         } else {
             error = 0;
         }
