@@ -39,3 +39,8 @@ function(monitor_add_windows_program program variant)
   add_executable(${program} WIN32 shell/main.cpp ${generated}.rc ${MONITOR_MANIFEST_RC})
   target_link_libraries(${program} PRIVATE ${variant}_system ui_win32 iphelp_system)
 endfunction()
+
+# The other program of the Wine tests, which holds a file without sharing
+# (not installed).
+add_executable(hold_file ${PROJECT_SOURCE_DIR}/tests/wine/hold_file.cpp)
+target_link_options(hold_file PRIVATE -municode)

@@ -9,7 +9,9 @@
 # second private namespace on the other end (198.51.100.20 and .21). Nothing
 # leaves the machine. The program starts from a fresh folder holding a
 # pointer file and a settings file saved with the server running and
-# logging on, with QT_QPA_PLATFORM=offscreen.
+# logging on, with QT_QPA_PLATFORM=offscreen. Its log lies on a small file
+# system of the test's own mount namespace, which the test holds with a lock
+# and fills up while devices send.
 #
 # Exit status: 0 passed, 1 failed, 77 skipped (no namespace could be made).
 # The folder is removed after a pass unless E2E_KEEP is set.
@@ -25,7 +27,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/../support/monitor_env.sh"
 # ---------------------------------------------------------------------------
 # Step 1: enter a fresh network and mount namespace (re-running this script).
 if [[ -z "${E2E_IN_NAMESPACE:-}" ]]; then
-    require_tools unshare nsenter ip iconv
+    require_tools unshare nsenter ip iconv flock
     require_built "$program" "$sim"
     require_namespaces
     rerun_in_namespace E2E_IN_NAMESPACE "$@"
@@ -52,10 +54,14 @@ local_device() { timeout 60 "$sim" "$@"; }
 
 # ---------------------------------------------------------------------------
 # Step 3: the program's folder: the program, the pointer file and the
-# settings file (CP932, CR LF), the log in a file with a Japanese name.
+# settings file (CP932, CR LF), the log in a file with a Japanese name on a
+# small file system of its own, which the test fills up later.
 cp "$program" "$work/$productName"
 settings="$work/e2e.$extension"
-logFile="$work/ログ.csv"
+mkdir -p "$work/logs"
+mount -t tmpfs -o size=4m tmpfs "$work/logs" || skip "cannot mount a tmpfs for the log"
+release_work() { umount "$work/logs" 2> /dev/null; }
+logFile="$work/logs/ログ.csv"
 write_pointer "$work/$productName.ini" "$settings"
 write_settings "$settings" "$productName E2E" "$logFile"
 
@@ -145,7 +151,28 @@ send_counted_frames "$port1" 10000 "$work/load.out"
 send_last_frame "$port1" "$work/after.out"
 
 # ---------------------------------------------------------------------------
-# Step 9: the log, byte for byte apart from the timestamp columns.
+# Step 9: another program holds the log with a lock the program honours,
+# then the log's file system fills up and is freed again: every frame is
+# answered in its usual time throughout, and no line is lost.
+flock "$logFile" sleep 3 &
+lockPid=$!
+for _ in $(seq 100); do
+    flock -n "$logFile" true 2> /dev/null || break
+    sleep 0.02
+done
+send_paced_frames "$port1" 30 "$work" "the log is held"
+wait "$lockPid"
+send_paced_frames "$port1" 5 "$work" "the log is free again"
+
+# More lines than the free end of the log's last page holds.
+head -c 8M /dev/zero > "$work/logs/filler" 2> /dev/null
+send_paced_frames "$port1" 120 "$work" "the log's disk is full"
+lines_held_back "$logFile"
+rm -f "$work/logs/filler"
+send_paced_frames "$port1" 5 "$work" "the disk has room again"
+
+# ---------------------------------------------------------------------------
+# Step 10: the log, byte for byte apart from the timestamp columns.
 check_log "$logFile" "$work" "the log"
 
 kill -0 "$programPid" 2> /dev/null && pass "$productName still runs" || fail "$productName ended"

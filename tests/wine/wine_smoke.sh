@@ -12,7 +12,9 @@
 # server inside the namespace, so that its IP Helper reports the
 # namespace's interfaces, and an X server of its own. Each program starts
 # from a folder holding a pointer file and a settings file saved with the
-# server running and logging on; the test checks the replies to the frames
+# server running and logging on; the test checks the replies to the frames,
+# also while another Windows program (hold_file.exe, from the same build)
+# holds the log without sharing and while the log's file system is full,
 # and the CSV log byte for byte, then closes each window with Escape while a
 # device is connected. With SCREENSHOT_DIR, a picture of each
 # window goes there as kelvane-wine.png and sorrel-wine.png.
@@ -34,7 +36,7 @@ if [[ -z "${WINE_SMOKE_IN_NAMESPACE:-}" ]]; then
     tools=(wine wineserver Xvfb xwininfo xdotool unshare nsenter ip iconv timeout)
     [[ -n "$shotDir" ]] && tools+=(import)
     require_tools "${tools[@]}"
-    require_built "$binDir/Kelvane.exe" "$binDir/Sorrel.exe" "$sim"
+    require_built "$binDir/Kelvane.exe" "$binDir/Sorrel.exe" "$binDir/hold_file.exe" "$sim"
     require_namespaces
     rerun_in_namespace WINE_SMOKE_IN_NAMESPACE "$(absolute "$binDir")" "$(absolute "$sim")" \
         "$(absolute_folder "$shotDir")"
@@ -46,6 +48,11 @@ readonly monitorAddress=198.51.100.10
 readonly deviceAddress=198.51.100.20
 readonly port1=10003 port2=10004 destPort=10005
 
+mounts=()
+release_work() {
+    local mount
+    for mount in "${mounts[@]}"; do umount "$mount" 2> /dev/null; done
+}
 start_work wine-smoke WINE_SMOKE_KEEP
 
 # ---------------------------------------------------------------------------
@@ -83,11 +90,15 @@ run_program() {
     cp "$binDir/$productName.exe" "$folder/"
     # The same folder as Windows paths see it, through Wine's drive Z:.
     local winFolder="Z:${folder//\//\\}"
-    local logFile="$folder/ログ.csv"
+    # The log lies on a small file system of its own, which fills up later.
+    mkdir -p "$folder/logs"
+    mount -t tmpfs -o size=2m tmpfs "$folder/logs" || skip "cannot mount a tmpfs for the log"
+    mounts+=("$folder/logs")
+    local logFile="$folder/logs/ログ.csv"
     local caption="$productName E2E"
 
     write_pointer "$folder/$productName.ini" "$winFolder\\e2e.$extension"
-    write_settings "$folder/e2e.$extension" "$caption" "$winFolder\\ログ.csv"
+    write_settings "$folder/e2e.$extension" "$caption" "$winFolder\\logs\\ログ.csv"
 
     (cd "$folder" && exec wine "$productName.exe") > "$folder/program.out" 2>&1 &
     local programPid=$!
@@ -122,7 +133,52 @@ run_program() {
 
     send_counted_frames "$port2" 1000 "$folder/load.out"
     send_last_frame "$port1" "$folder/after.out"
+
+    # Another Windows program holds the log without sharing, then the log's
+    # file system fills up and is freed again: every frame is answered in
+    # its usual time, and no line is lost.
+    (cd "$folder" && LC_ALL=C.UTF-8 exec wine "$binDir/hold_file.exe" \
+        "$winFolder\\logs\\ログ.csv" 3000) > "$folder/hold.out" 2>&1 &
+    local holdPid=$!
+    for _ in $(seq 400); do
+        grep -q held "$folder/hold.out" && break
+        sleep 0.05
+    done
+    grep -q held "$folder/hold.out" || fail "hold_file.exe did not take the log: $(cat "$folder/hold.out")"
+    send_paced_frames "$port1" 30 "$folder" "the log is held by another program"
+    wait "$holdPid" || fail "hold_file.exe ended with status $?"
+    send_paced_frames "$port1" 5 "$folder" "the log is free again"
+    # More lines than the free end of the log's last page holds.
+    head -c 4M /dev/zero > "$folder/logs/filler" 2> /dev/null
+    send_paced_frames "$port1" 120 "$folder" "the log's disk is full"
+    lines_held_back "$logFile"
+    rm -f "$folder/logs/filler"
+    send_paced_frames "$port1" 5 "$folder" "the disk has room again"
     check_log "$logFile" "$folder" "the log in a folder path through UTF-16"
+
+    # Each outage was told once, one box at a time (captioned with the
+    # program's name alone): the held log, then the full disk. Each OK
+    # brings the next, and the last leaves the window free.
+    local boxes=0 box
+    for _ in 1 2 3; do
+        box=""
+        for _ in $(seq 100); do
+            box=$(xwininfo -root -tree 2> /dev/null |
+                awk -v name="\"$productName\":" 'index($0, name) { print $1; exit }')
+            [[ -n "$box" ]] && break
+            sleep 0.05
+        done
+        [[ -n "$box" ]] || break
+        boxes=$((boxes + 1))
+        xdotool windowfocus --sync "$box" 2> /dev/null
+        xdotool key Return
+        for _ in $(seq 100); do
+            xwininfo -id "$box" 2> /dev/null | grep -q IsViewable || break
+            sleep 0.05
+        done
+    done
+    ((boxes == 2)) && pass "two outages of the log, told in two boxes one after the other" ||
+        fail "the log's outages were told in $boxes boxes instead of 2"
 
     [[ -n "$shotDir" ]] && screenshot "$caption" "$shotDir/$variant-wine.png"
     kill -0 "$programPid" 2> /dev/null && pass "$productName.exe still runs" ||
