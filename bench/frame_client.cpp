@@ -55,6 +55,24 @@ devsim::RoundTripSummary measureRoundTrips(const std::string& address, int port,
     return devsim::summarise(std::move(samples));
 }
 
+long sendPaced(const std::string& address, int port, std::chrono::milliseconds period,
+               std::chrono::milliseconds duration) {
+    sock::Socket s = connectTo(address, port);
+    if (s == sock::invalidSocket) return 0;
+    long answered = 0;
+    const auto end = Clock::now() + duration;
+    for (auto next = Clock::now(); next < end; next += period) {
+        std::this_thread::sleep_until(next);
+        const char frame[3] = {static_cast<char>(0xFA), static_cast<char>(0xF0),
+                               frameValue(answered)};
+        char reply[2];
+        if (sock::send(s, frame, 3) != 3 || !receiveExactly(s, reply, 2)) break;
+        ++answered;
+    }
+    sock::closesocket(s);
+    return answered;
+}
+
 Throughput measurePipelined(const std::string& address, const std::vector<int>& ports,
                             int framesPerConnection) {
     std::vector<sock::Socket> sockets;

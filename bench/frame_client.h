@@ -25,6 +25,11 @@ struct Throughput {
 Throughput measurePipelined(const std::string& address, const std::vector<int>& ports,
                             int framesPerConnection);
 
+// One device on one connection that sends a frame every `period` for
+// `duration`, each after the reply to the one before; frames answered.
+long sendPaced(const std::string& address, int port, std::chrono::milliseconds period,
+               std::chrono::milliseconds duration);
+
 // Devices that connect, send one frame, get its reply and then stay quiet;
 // count of them, spread over the ports in turn.
 class IdleDevices {

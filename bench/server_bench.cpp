@@ -1,10 +1,13 @@
 // Figures of one monitor program's network service, run in-process on the
 // headless window, beside the same figures of the reference server, on
 // loopback. It prints; it asserts nothing.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -34,6 +37,8 @@ constexpr int pipelinedFrames = 100'000;
 constexpr int idleSeconds = 3;
 constexpr int idleDeviceCounts[] = {0, 4, 32, 128};
 constexpr int stopDevicesPerPort = 8;
+constexpr std::chrono::milliseconds outageLength{60'000};
+constexpr int deadDevicePort = 23003;
 
 // Process CPU time (every thread) per second of wall time, in percent of one
 // core, while devices stay connected and quiet.
@@ -81,6 +86,102 @@ void benchReference() {
     printIdleFigures("reference server", referencePorts);
 }
 
+std::size_t linesIn(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return static_cast<std::size_t>(
+        std::count(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(), '\n'));
+}
+
+// Another opener holds the log while four devices send ten frames a second
+// each; then it lets go, and the figure is how long the log's writer takes
+// to put every owed line on disk.
+void printOutageFigure(CMonitorDlg& dlg) {
+    const std::string path = dlg.currentLogPath();
+    const std::size_t before = linesIn(path);
+    auto held = fs::TextFile::open(path, fs::OpenMode::Append);
+    if (!held) {
+        std::printf("%s: cannot hold the log %s\n", variant::productName, path.c_str());
+        return;
+    }
+    std::vector<long> answered(monitorPorts.size(), 0);
+    {
+        std::vector<std::jthread> devices;
+        for (std::size_t i = 0; i < monitorPorts.size(); ++i) {
+            devices.emplace_back([i, &answered] {
+                answered[i] = bench::sendPaced(serverAddress, monitorPorts[i],
+                                               std::chrono::milliseconds(100), outageLength);
+            });
+        }
+    }
+    long owed = 0;
+    for (long count : answered) owed += count;
+    held.reset();
+    const auto released = Clock::now();
+    const auto deadline = released + std::chrono::seconds(30);
+    std::size_t lines = linesIn(path);
+    while (lines < before + static_cast<std::size_t>(owed) && Clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        lines = linesIn(path);
+    }
+    const std::chrono::duration<double, std::milli> took = Clock::now() - released;
+    std::printf(
+        "%-28s log held %lld s under 4 devices at 10 frames/s: %ld frames answered, "
+        "%zu of their lines on disk %.1f ms after the release\n",
+        variant::productName, static_cast<long long>(outageLength.count() / 1000), owed,
+        lines - before, took.count());
+    std::fflush(stdout);
+}
+
+// Kelvane: the window's time for a click while the device behind the port
+// is gone and its port drops the connect (its accept queue is full), and
+// the time of the stop that follows, which ends that connect.
+void printClickFigure(ui::headless::Window& w, CMonitorDlg& dlg) {
+    const auto server = [] {
+        std::uint32_t address = 0;
+        sock::inetPton(serverAddress, &address);
+        return address;
+    }();
+    std::uint32_t deviceAddress = 0;
+    sock::inetPton("127.0.0.1", &deviceAddress);
+    const auto devicePort = static_cast<std::uint16_t>(deadDevicePort);
+    const sock::Socket dead = sock::tcpSocket();
+    sock::bind(dead, {sock::htons(devicePort), deviceAddress});
+    sock::listen(dead, 1);
+    std::vector<sock::Socket> queued;
+    sock::setConnectTimeout(300);
+    for (int n = 0; n < 8; ++n) {
+        const sock::Socket s = sock::tcpSocket();
+        queued.push_back(s);
+        if (sock::connect(s, {sock::htons(devicePort), deviceAddress}) != 0) break;
+    }
+    sock::setConnectTimeout(21000);
+    w.type(ids::destPortEdit, std::to_string(deadDevicePort));
+    {
+        const sock::Socket device = sock::tcpSocket();
+        sock::connect(device, {sock::htons(static_cast<std::uint16_t>(monitorPorts[0])), server});
+        const char frame[3] = {static_cast<char>(0xFA), static_cast<char>(0xF0), 0};
+        char reply[2];
+        sock::send(device, frame, 3);
+        sock::recv(device, reply, 2);
+        sock::closesocket(device);
+    }
+    while (dlg.portSlots[0].connSock.load() != 0) std::this_thread::yield();
+    const auto clicked = Clock::now();
+    w.click(ids::outputButton1);
+    const std::chrono::duration<double, std::micro> click = Clock::now() - clicked;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const auto stopped = Clock::now();
+    w.click(ids::serverButton);
+    const std::chrono::duration<double, std::milli> stop = Clock::now() - stopped;
+    std::printf(
+        "%-28s click while the device's port drops the connect: the window waits "
+        "%.1f us; the stop that ends the connect takes %.2f ms\n",
+        variant::productName, click.count(), stop.count());
+    std::fflush(stdout);
+    for (const sock::Socket s : queued) sock::closesocket(s);
+    sock::closesocket(dead);
+}
+
 bool allIdle(const CMonitorDlg& dlg) {
     for (const auto& slot : dlg.portSlots) {
         if (slot.state.load() != Idle) return false;
@@ -109,6 +210,7 @@ void benchMonitor(ui::headless::Window& w, CMonitorDlg& dlg) {
     std::printf("%-28s pipelined, one connection: %.0f frames/s (%ld wrong or missing)\n",
                 (std::string(variant::productName) + ", logging on").c_str(),
                 logged.framesPerSecond, logged.mismatches);
+    printOutageFigure(dlg);
     w.setCheck(ids::loggingCheck, false);
 
     printIdleFigures(variant::productName, monitorPorts);
@@ -131,6 +233,10 @@ void benchMonitor(ui::headless::Window& w, CMonitorDlg& dlg) {
         variant::productName, stopDevicesPerPort, toIdle.count(),
         allIdle(dlg) ? "checked" : "NOT IDLE", closedText);
     std::fflush(stdout);
+    if constexpr (isKelvane) {
+        w.click(ids::serverButton);
+        printClickFigure(w, dlg);
+    }
 }
 
 }  // namespace
