@@ -30,7 +30,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/../support/monitor_env.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/../support/screen_env.sh"
 
 if [[ -z "${SCREEN_IN_NAMESPACE:-}" ]]; then
-    require_tools Xvfb xdotool xwininfo import convert unshare nsenter ip iconv timeout
+    require_tools Xvfb xdotool xwininfo import convert unshare nsenter ip iconv timeout flock
     require_built "$program" "$sim" "$rcgen"
     require_namespaces
     [[ -n "$shot" ]] && shot=$(absolute "$shot")
@@ -225,6 +225,47 @@ start_program "Line A"
 wait_until 100 listens && pass "restarted from the pointer: caption and server back" ||
     fail "the restart did not start the server from the saved settings"
 expect_faces "restarted: status" red 1017
-escape_ends "restart" "$mainId"
+
+# ---- the log held by another program, then the close ------------------------
+# A box captioned with the program's name alone tells of the held log once;
+# at the close the line still owed goes into a file of its own beside the
+# log, and a second box names it.
+logFile="$work/$productName.csv"
+flock "$logFile" sleep 60 &
+lockPid=$!
+wait_until 100 bash -c "! flock -n '$logFile' true" || fail "the test could not lock the log"
+device --connect "$monitorAddress:$listenPort" --bind "$deviceAddress" --send "FC 04 04" --quiet \
+    > /dev/null 2>&1 || fail "the frame while the log is held"
+if wait_until 100 caption_is "$productName"; then
+    pass "a box tells that the log cannot be opened"
+    focus_window "$(window_of "$productName")"
+    keys Return
+    wait_until 40 caption_gone "$productName" || fail "the box stayed after its OK"
+else
+    fail "no box told of the held log"
+fi
+focus_window "$mainId"
+keys Escape
+if wait_until 100 caption_is "$productName"; then
+    rescued=$(ls "$work/${productName}_未記録_"*.csv 2> /dev/null | head -n 1)
+    [[ -n "$rescued" ]] && tail -n 1 "$rescued" | grep -q ",$deviceAddress,0,0,1" &&
+        pass "at the close the owed line went to $(basename "$rescued"), which a box names" ||
+        fail "no file beside the log holds the owed line"
+    focus_window "$(window_of "$productName")"
+    keys Return
+else
+    fail "no box named the file of the owed line at the close"
+fi
+if wait_until 100 bash -c "! kill -0 $programPid 2> /dev/null"; then
+    wait "$programPid"
+    status=$?
+    programPid=""
+    ((status == 0)) && pass "the program ended with status 0 after the box" ||
+        fail "the program ended with status $status"
+else
+    fail "the program did not end after the box"
+fi
+kill "$lockPid" 2> /dev/null
+wait "$lockPid" 2> /dev/null
 
 finish
