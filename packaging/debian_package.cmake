@@ -35,6 +35,11 @@ foreach(program Kelvane Sorrel)
                             \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${name}\")")
   install(FILES ${packaging}/${name}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${generated}/${name}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  # The software centre's entry, named after its component id.
+  configure_file(${packaging}/${name}.metainfo.xml
+                 ${generated}/org.example.${name}.metainfo.xml @ONLY)
+  install(FILES ${generated}/org.example.${name}.metainfo.xml
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 endforeach()
 install(DIRECTORY ${generated}/icons/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
 install(FILES ${packaging}/copyright ${generated}/changelog.gz

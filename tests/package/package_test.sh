@@ -4,7 +4,8 @@
 #   package_test.sh PACKAGE.deb DEVICE_SIM
 #
 # Checks the package's control fields and file list, runs lintian (no
-# errors allowed), then unpacks it into a scratch folder that a read-only
+# errors allowed) and appstreamcli on the metainfo, checks that the copyright
+# file reserves all rights, then unpacks it into a scratch folder that a read-only
 # bind mount makes unwritable even for root, as /usr/bin is for a user. Each
 # program from there starts on a private X server with XDG_DATA_HOME in the
 # scratch folder; its server is started, logging switched on and the
@@ -27,7 +28,8 @@ source "$(dirname "${BASH_SOURCE[0]}")/../support/monitor_env.sh"
 # ---------------------------------------------------------------------------
 # Step 1: the package itself, then a fresh network and mount namespace.
 if [[ -z "${PACKAGE_TEST_IN_NAMESPACE:-}" ]]; then
-    require_tools dpkg-deb lintian unshare nsenter ip iconv Xvfb xdotool xwininfo timeout
+    require_tools dpkg-deb lintian appstreamcli unshare nsenter ip iconv Xvfb xdotool xwininfo \
+        timeout
     require_built "$deb" "$sim"
 
     [[ "$(dpkg-deb -f "$deb" Package Version Architecture | tr '\n' ' ')" == \
@@ -43,7 +45,9 @@ if [[ -z "${PACKAGE_TEST_IN_NAMESPACE:-}" ]]; then
     expected=(./usr/bin/kelvane ./usr/bin/sorrel
         ./usr/share/applications/kelvane.desktop ./usr/share/applications/sorrel.desktop
         ./usr/share/man/man1/kelvane.1.gz ./usr/share/man/man1/sorrel.1.gz
-        ./usr/share/doc/kelvane/copyright ./usr/share/doc/kelvane/changelog.gz)
+        ./usr/share/doc/kelvane/copyright ./usr/share/doc/kelvane/changelog.gz
+        ./usr/share/metainfo/org.example.kelvane.metainfo.xml
+        ./usr/share/metainfo/org.example.sorrel.metainfo.xml)
     for size in 16 22 24 32 48 64 128 256; do
         expected+=("./usr/share/icons/hicolor/${size}x${size}/apps/kelvane.png"
             "./usr/share/icons/hicolor/${size}x${size}/apps/sorrel.png")
@@ -52,7 +56,8 @@ if [[ -z "${PACKAGE_TEST_IN_NAMESPACE:-}" ]]; then
     for file in "${expected[@]}"; do
         grep -qxF "$file" <<< "$files" || { fail "the package lacks $file"; missing=1; }
     done
-    ((missing == 0)) && pass "programs, menu entries, icons, manual pages and documents are there"
+    ((missing == 0)) &&
+        pass "programs, menu entries, icons, manual pages, documents and metainfo are there"
     unexpected=$(grep -v '/$' <<< "$files" | grep -vxF -f <(printf '%s\n' "${expected[@]}"))
     [[ -z "$unexpected" ]] && pass "nothing else in the package" ||
         fail "files not expected: $unexpected"
@@ -62,6 +67,15 @@ if [[ -z "${PACKAGE_TEST_IN_NAMESPACE:-}" ]]; then
     cat lintian.out
     [[ $status == 0 ]] && pass "lintian finds no error" || fail "lintian (status $status)"
     rm -f lintian.out
+
+    metainfo=$(mktemp -d)
+    dpkg-deb -x "$deb" "$metainfo"
+    appstreamcli validate --no-net "$metainfo"/usr/share/metainfo/*.metainfo.xml &&
+        pass "appstreamcli validates both programs' metainfo" || fail "appstreamcli validate"
+    grep -qx ' All rights reserved. No licence to use, copy, modify or distribute this' \
+        "$metainfo/usr/share/doc/kelvane/copyright" &&
+        pass "the copyright file reserves all rights" || fail "the copyright file grants a licence"
+    rm -rf "$metainfo"
 
     require_namespaces
     export PACKAGE_TEST_FAILURES=$failures
