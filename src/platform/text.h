@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,15 @@ std::string cp932ToUtf8(std::string_view cp932);
 std::string utf8ToCp932(std::string_view utf8);
 std::u16string cp932ToUtf16(std::string_view cp932);
 std::string utf16ToCp932(std::u16string_view utf16);
+
+// The same conversions for text that must stay exactly what it is, such as
+// a path: nothing when any character would be replaced. A Unicode text
+// passes only when its CP932 form converts back to the very same text, so
+// that a name taken in names the same file when it goes out again.
+std::optional<std::string> cp932ToUtf8Exact(std::string_view cp932);
+std::optional<std::u16string> cp932ToUtf16Exact(std::string_view cp932);
+std::optional<std::string> utf8ToCp932Exact(std::string_view utf8);
+std::optional<std::string> utf16ToCp932Exact(std::u16string_view utf16);
 
 // A CP932 literal from a UTF-8 source literal (messages, captions, keys).
 inline std::string jp(std::string_view utf8) {

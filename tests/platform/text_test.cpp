@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 namespace {
@@ -77,6 +78,33 @@ TEST(TextConversion, UnconvertibleUnicodeBecomesQuestionMarks) {
     EXPECT_EQ(text::utf16ToCp932(u"a\U0001F600b"), "a?b");
     EXPECT_EQ(text::utf16ToCp932(std::u16string{u'a', char16_t{0xD800}, u'b'}), "a?b");
     EXPECT_EQ(text::utf16ToCp932(std::u16string{u'a', char16_t{0xDC00}}), "a?");
+}
+
+TEST(TextConversion, ExactConversionsRefuseWhatTheyWouldReplaceOrChange) {
+    // Everything CP932 holds passes unchanged, a literal "?" too (監視, ｱ).
+    EXPECT_EQ(text::utf8ToCp932Exact("/home/\xE7\x9B\xA3\xE8\xA6\x96/a?.csv"),
+              "/home/\x8A\xC4\x8E\x8B/a?.csv");
+    EXPECT_EQ(text::utf16ToCp932Exact(u"C:\\\u76E3\u8996\\\uFF71.csv"),
+              "C:\\\x8A\xC4\x8E\x8B\\\xB1.csv");
+    EXPECT_EQ(text::cp932ToUtf8Exact("\x8A\xC4\x8E\x8B?"), "\xE7\x9B\xA3\xE8\xA6\x96?");
+    EXPECT_EQ(text::cp932ToUtf16Exact("\xED\x40\xFA\x5C"), u"\u7E8A\u7E8A");
+    EXPECT_EQ(text::utf8ToCp932Exact(""), "");
+
+    // What CP932 lacks (é, an emoji), what is no text, and what it would
+    // turn into another character: the yen sign into 0x5C, a path separator
+    // on Windows, and the wave dash into the full-width tilde.
+    EXPECT_EQ(text::utf8ToCp932Exact("log_\xC3\xA9.csv"), std::nullopt);
+    EXPECT_EQ(text::utf8ToCp932Exact("a\xFF"), std::nullopt);
+    EXPECT_EQ(text::utf8ToCp932Exact("a\xC2\xA5"
+                                     "b"),
+              std::nullopt);
+    EXPECT_EQ(text::utf8ToCp932Exact("a\xE3\x80\x9C"), std::nullopt);
+    EXPECT_EQ(text::utf16ToCp932Exact(u"a\U0001F600"), std::nullopt);
+    EXPECT_EQ(text::utf16ToCp932Exact(std::u16string{u'a', char16_t{0xD800}}), std::nullopt);
+    EXPECT_EQ(text::utf16ToCp932Exact(u"a\u00A5b"), std::nullopt);
+    EXPECT_EQ(text::cp932ToUtf8Exact("a\x85\x40"), std::nullopt);
+    EXPECT_EQ(text::cp932ToUtf16Exact("ab\x82"), std::nullopt);
+    EXPECT_EQ(text::cp932ToUtf16Exact("\x80"), std::nullopt);
 }
 
 TEST(TextConversion, LongTextConvertsWhole) {
