@@ -51,8 +51,9 @@ public:
     static std::unique_ptr<TextFile> open(std::string_view cp932Path, OpenMode mode);
     virtual ~TextFile() = default;
     // One line without its line end ("\n" or "\r\n"); nothing at the end of
-    // the file or after a read error (see failed()).
-    virtual std::optional<std::string> readLine() = 0;
+    // the file, after a read error, or for a line longer than maxBytes, which
+    // is read no further (both of these count as failed()).
+    virtual std::optional<std::string> readLine(std::size_t maxBytes) = 0;
     virtual bool write(std::string_view text) = 0;
     virtual std::int64_t size() = 0;
     // Cuts the file back to its first `size` bytes, as a write that failed

@@ -2,11 +2,14 @@
 
 namespace fs::detail {
 
-std::optional<std::string> BufferedTextFile::readLine() {
+std::optional<std::string> BufferedTextFile::readLine(std::size_t maxBytes) {
     if (!isOpen() || writable_) {
         failed_ = true;
         return std::nullopt;
     }
+    // Nothing follows a failure: the rest of a line cut off would pass for
+    // a line of its own.
+    if (failed_) return std::nullopt;
     std::string line;
     bool any = false;
     for (;;) {
@@ -15,11 +18,20 @@ std::optional<std::string> BufferedTextFile::readLine() {
         const char c = buffer_[readPos_++];
         if (c == '\n') {
             if (!line.empty() && line.back() == '\r') line.pop_back();
-            return line;
+            break;
+        }
+        // One byte more than the bound may still be the CR of the line end.
+        if (line.size() > maxBytes) {
+            failed_ = true;
+            return std::nullopt;
         }
         line.push_back(c);
     }
     if (!any) return std::nullopt;
+    if (line.size() > maxBytes) {
+        failed_ = true;
+        return std::nullopt;
+    }
     return line;
 }
 

@@ -17,7 +17,7 @@ class BufferedTextFile : public TextFile {
 public:
     explicit BufferedTextFile(bool writable) : writable_(writable) {}
 
-    std::optional<std::string> readLine() final;
+    std::optional<std::string> readLine(std::size_t maxBytes) final;
     bool write(std::string_view text) final;
     bool failed() const final { return failed_; }
 

@@ -1,6 +1,9 @@
 // Saving and loading the set-up through the settings file, the reader that
 // applies a file to the window, and the last-settings pointer.
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "platform/text.h"
 #include "store/program_keys.h"
@@ -47,6 +50,25 @@ bool writeWholeFile(const std::string& path, std::string_view content) {
     if (!file) return false;
     const bool written = file->write(content);
     return file->close() && written;
+}
+
+// The whole file, line by line, within the bounds of a settings file;
+// nothing when it cannot be opened, a read fails or a bound is passed.
+std::optional<std::vector<std::string>> readBoundedLines(const std::string& path) {
+    auto file = fs::TextFile::open(path, fs::OpenMode::Read);
+    if (!file || file->size() > static_cast<std::int64_t>(store::maxSettingsFileBytes)) {
+        return std::nullopt;
+    }
+    std::vector<std::string> lines;
+    std::size_t bytes = 0;
+    while (auto line = file->readLine(store::maxSettingsLineBytes)) {
+        // A file that grows while it is read is bounded all the same.
+        bytes += line->size() + 1;
+        if (bytes > store::maxSettingsFileBytes) return std::nullopt;
+        lines.push_back(std::move(*line));
+    }
+    if (!file->close()) return std::nullopt;
+    return lines;
 }
 
 }  // namespace
@@ -102,8 +124,10 @@ void CMonitorDlg::OnLoadSettings() {
 }
 
 int CMonitorDlg::ReadSettingsFile(std::string path) {
-    auto file = fs::TextFile::open(path, fs::OpenMode::Read);
-    if (!file) {
+    // Read whole before anything changes: a file that cannot be read to its
+    // end within the bounds changes nothing, like one that cannot be opened.
+    const std::optional<std::vector<std::string>> lines = readBoundedLines(path);
+    if (!lines) {
         traceLine(this, "%s", text::jp("cfgファイルが無かったからデフォルト\r\n").c_str());
         return 0;
     }
@@ -111,10 +135,10 @@ int CMonitorDlg::ReadSettingsFile(std::string path) {
     traceLine(this, "----------\r\n");
 
     int result = 0;
-    while (auto line = file->readLine()) {
-        traceLine(this, "%s", line->c_str());
+    for (const std::string& line : *lines) {
+        traceLine(this, "%s", line.c_str());
         traceLine(this, "\r\n");
-        for (auto& change : store::readSettingsLine(*line, store::programSettingsKeys)) {
+        for (auto& change : store::readSettingsLine(line, store::programSettingsKeys)) {
             using T = store::SettingTarget;
             switch (change.target) {
                 case T::PortEdit:
@@ -147,9 +171,6 @@ int CMonitorDlg::ReadSettingsFile(std::string path) {
             }
         }
     }
-    // A read that fails part-way keeps what was applied and ends the file there.
-    if (file->failed()) traceLine(this, "cfg read error: %s\r\n", path.c_str());
-    file->close();
 
     SetWindowText(titleText);
     logFileEdit.setText(currentLogPath());
@@ -158,13 +179,10 @@ int CMonitorDlg::ReadSettingsFile(std::string path) {
 }
 
 void CMonitorDlg::restoreLastSettings() {
-    auto pointer = fs::TextFile::open(iniPath, fs::OpenMode::Read);
-    if (!pointer) return;
-    auto firstLine = pointer->readLine();
     // Closed before the settings file is read, so that a pointer that names
     // itself is not held open against its own reading.
-    pointer->close();
-    if (!firstLine) return;
-    settingsPath = *firstLine;
+    const std::optional<std::vector<std::string>> pointer = readBoundedLines(iniPath);
+    if (!pointer || pointer->empty()) return;
+    settingsPath = pointer->front();
     if (ReadSettingsFile(settingsPath) != 0) OnServerButton();
 }

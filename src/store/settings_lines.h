@@ -16,6 +16,12 @@ inline constexpr std::string_view settingsKeyMarker = "#$";
 // Signal names read from a file are cut to the byte limit of the name edits.
 inline constexpr std::size_t maxSignalNameBytes = 20;
 inline constexpr int settingsPortCount = 4;
+// What the reader takes from a file at most: far beyond the longest key and
+// value that the window's edits can hold (some ten thousand bytes) and the
+// longest set-up made of such lines, so that no file, whatever its size,
+// can take the program's memory or time. A file beyond them is refused.
+inline constexpr std::size_t maxSettingsLineBytes = std::size_t{1} << 20;
+inline constexpr std::size_t maxSettingsFileBytes = std::size_t{16} << 20;
 
 // The keys a program knows: the other program's extra keys are ignored.
 struct SettingsKeySet {

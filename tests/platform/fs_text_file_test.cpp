@@ -9,6 +9,8 @@
 
 namespace {
 
+constexpr std::size_t anyLine = 1000;
+
 // A file in memory whose reads and writes come in pieces of a chosen size
 // and can be made to fail, as a disk or a pipe may do.
 class MemoryTextFile final : public fs::detail::BufferedTextFile {
@@ -75,11 +77,11 @@ TEST(BufferedTextFile, AWriteThatStopsTakingBytesFailsAndStaysFailed) {
 TEST(BufferedTextFile, LinesSplitAcrossReadsComeWhole) {
     MemoryTextFile file(false, "one\r\ntwo\n\r\nlast");
     file.piece = 1;
-    EXPECT_EQ(file.readLine(), "one");
-    EXPECT_EQ(file.readLine(), "two");
-    EXPECT_EQ(file.readLine(), "");
-    EXPECT_EQ(file.readLine(), "last");
-    EXPECT_EQ(file.readLine(), std::nullopt);
+    EXPECT_EQ(file.readLine(anyLine), "one");
+    EXPECT_EQ(file.readLine(anyLine), "two");
+    EXPECT_EQ(file.readLine(anyLine), "");
+    EXPECT_EQ(file.readLine(anyLine), "last");
+    EXPECT_EQ(file.readLine(anyLine), std::nullopt);
     EXPECT_FALSE(file.failed());
 }
 
@@ -87,10 +89,29 @@ TEST(BufferedTextFile, AReadErrorEndsTheLinesAndMarksTheFile) {
     MemoryTextFile file(false, "whole\npart of a line");
     file.piece = 4;
     file.failReadsAfter = 12;
-    EXPECT_EQ(file.readLine(), "whole");
-    EXPECT_EQ(file.readLine(), "part o");
+    EXPECT_EQ(file.readLine(anyLine), "whole");
+    EXPECT_EQ(file.readLine(anyLine), "part o");
     EXPECT_TRUE(file.failed());
-    EXPECT_EQ(file.readLine(), std::nullopt);
+    EXPECT_EQ(file.readLine(anyLine), std::nullopt);
+}
+
+TEST(BufferedTextFile, ALineLongerThanTheBoundIsReadNoFurtherAndFails) {
+    // Four bytes pass with either line end and at the end of the file.
+    MemoryTextFile fits(false, "abcd\r\nefgh\nijk\r\r\nlmno");
+    fits.piece = 3;
+    EXPECT_EQ(fits.readLine(4), "abcd");
+    EXPECT_EQ(fits.readLine(4), "efgh");
+    EXPECT_EQ(fits.readLine(4), "ijk\r");
+    EXPECT_EQ(fits.readLine(4), "lmno");
+    EXPECT_EQ(fits.readLine(4), std::nullopt);
+    EXPECT_FALSE(fits.failed());
+
+    for (const std::string contents : {"abcde\r\nnext\n", "abcd\re\n", "abcde"}) {
+        MemoryTextFile tooLong(false, contents + std::string(1 << 20, 'x'));
+        EXPECT_EQ(tooLong.readLine(4), std::nullopt) << contents;
+        EXPECT_TRUE(tooLong.failed()) << contents;
+        EXPECT_EQ(tooLong.readLine(4), std::nullopt) << contents;
+    }
 }
 
 TEST(BufferedTextFile, AClosedOrWrongWayFileRefusesAndFails) {
@@ -99,7 +120,7 @@ TEST(BufferedTextFile, AClosedOrWrongWayFileRefusesAndFails) {
     EXPECT_TRUE(reader.failed());
 
     MemoryTextFile writer(true);
-    EXPECT_EQ(writer.readLine(), std::nullopt);
+    EXPECT_EQ(writer.readLine(anyLine), std::nullopt);
     EXPECT_TRUE(writer.failed());
 
     MemoryTextFile closed(true);

@@ -57,7 +57,9 @@ private:
             : file_(std::move(file)),
               spaceLeft_(files.spaceLeft),
               closesToFail_(files.closesToFail) {}
-        std::optional<std::string> readLine() override { return file_->readLine(); }
+        std::optional<std::string> readLine(std::size_t maxBytes) override {
+            return file_->readLine(maxBytes);
+        }
         std::int64_t size() override { return file_->size(); }
         bool truncate(std::int64_t size) override { return file_->truncate(size); }
         bool failed() const override { return failed_ || file_->failed(); }

@@ -47,10 +47,14 @@ TEST_F(LastSettingsTest, AnEmptyFirstLineNamesNoFileAndLoadsNothing) {
     });
 }
 
-TEST_F(LastSettingsTest, AMissingOrEmptyPointerKeepsTheDefaults) {
+TEST_F(LastSettingsTest, AMissingEmptyOrOversizedPointerKeepsTheDefaults) {
     runMonitor(
         [this](Window&, CMonitorDlg& dlg) { EXPECT_EQ(dlg.settingsPath, defaultSettingsPath()); });
     writeFile(iniName(), "");
+    runMonitor(
+        [this](Window&, CMonitorDlg& dlg) { EXPECT_EQ(dlg.settingsPath, defaultSettingsPath()); });
+    // A first line beyond the reader's bound of 1 MiB is no path.
+    writeFile(iniName(), std::string(1024 * 1024 + 1, 'a') + "\r\n" + pathOf("a.set"));
     runMonitor(
         [this](Window&, CMonitorDlg& dlg) { EXPECT_EQ(dlg.settingsPath, defaultSettingsPath()); });
 }
