@@ -14,17 +14,19 @@ namespace fs {
 // The platform's separator between a folder and a file name ("\" or "/").
 extern const char pathSeparator[];
 
-// Full path of the running program, CP932.
+// Full path of the running program, CP932 (characters that CP932 lacks
+// replaced, for display only).
 std::string modulePath();
 // The folder of a path by the remove-file-spec rule: the last component
 // and its separator go, except after a root, which keeps its separator.
 std::string removeFileSpec(std::string_view path);
 // exeFolder, the one folder of the program's own files (last-settings
 // pointer, default settings, default log): the folder of modulePath() while
-// it can be written, as for a copy kept in a folder of the user's; else
-// productName's per-user folder ($XDG_DATA_HOME or ~/.local/share on Linux,
-// %LOCALAPPDATA% on Windows), made when it is chosen. Empty when the chosen
-// folder is longer than maxBytes: a cut folder would name another place.
+// it can be written and CP932 names it exactly, as for a copy kept in a
+// folder of the user's; else productName's per-user folder ($XDG_DATA_HOME
+// or ~/.local/share on Linux, %LOCALAPPDATA% on Windows), made when it is
+// chosen. Empty when the chosen folder is longer than maxBytes or CP932
+// cannot name it: a cut or changed folder would name another place.
 std::string dataFolder(std::string_view productName, std::size_t maxBytes = 255);
 // Tests run the program's code as if it lay in another folder.
 void overrideModulePathForTesting(std::string_view cp932Path);
@@ -40,6 +42,14 @@ enum class OpenMode {
     Truncate,  // create or cut to zero length
     Append,    // create or keep; writes go to the end
 };
+
+// Replaces the whole file at the path with text ("\n" written as CR LF) in
+// one step: the text goes to a new file beside it, which reaches the disk
+// before it takes the file's name, so that a crash or a power cut leaves
+// the old file or the new one, never a cut one. False on any failure (a
+// file another opener holds, one that may not be written, a full disk, a
+// missing folder): the file then stays as it was, and nothing new is left.
+bool replaceTextFile(std::string_view cp932Path, std::string_view text);
 
 // A text file held for exclusive use: while it is open no other opener (of
 // this or another process) can open it. On Windows that is a share mode of

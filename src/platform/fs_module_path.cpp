@@ -6,20 +6,26 @@
 
 #include "platform/fs.h"
 #include "platform/fs_native.h"
+#include "platform/text.h"
 
 namespace fs {
 
 namespace {
 std::mutex overrideMutex;
 std::string overriddenModulePath;
+
+detail::OwnPath currentModulePath() {
+    {
+        std::lock_guard lock(overrideMutex);
+        if (!overriddenModulePath.empty()) return {overriddenModulePath, true};
+    }
+    return detail::ownModulePath();
+}
+
 }  // namespace
 
 std::string modulePath() {
-    {
-        std::lock_guard lock(overrideMutex);
-        if (!overriddenModulePath.empty()) return overriddenModulePath;
-    }
-    return detail::ownModulePath();
+    return currentModulePath().cp932;
 }
 
 void overrideModulePathForTesting(std::string_view cp932Path) {
@@ -28,7 +34,10 @@ void overrideModulePathForTesting(std::string_view cp932Path) {
 }
 
 std::string dataFolder(std::string_view productName, std::size_t maxBytes) {
-    std::string folder = removeFileSpec(modulePath());
+    // A folder that CP932 cannot name is no folder the program can use: a
+    // replaced character would name another place.
+    const detail::OwnPath own = currentModulePath();
+    std::string folder = own.exact ? removeFileSpec(own.cp932) : std::string();
     // An installed program's folder belongs to the system. Without a base for
     // the per-user folder the files stay where their opens fail visibly.
     bool perUser = false;
@@ -39,7 +48,7 @@ std::string dataFolder(std::string_view productName, std::size_t maxBytes) {
             perUser = true;
         }
     }
-    if (folder.size() > maxBytes) return std::string();
+    if (folder.size() > maxBytes || !text::cp932ToUtf8Exact(folder)) return std::string();
     if (perUser) detail::makeFolders(folder);
     return folder;
 }

@@ -2,6 +2,16 @@
 
 namespace fs::detail {
 
+std::string withCrLf(std::string_view text) {
+    std::string translated;
+    translated.reserve(text.size() + text.size() / 16 + 2);
+    for (const char c : text) {
+        if (c == '\n') translated.push_back('\r');
+        translated.push_back(c);
+    }
+    return translated;
+}
+
 std::optional<std::string> BufferedTextFile::readLine(std::size_t maxBytes) {
     if (!isOpen() || writable_) {
         failed_ = true;
@@ -40,12 +50,7 @@ bool BufferedTextFile::write(std::string_view text) {
         failed_ = true;
         return false;
     }
-    std::string translated;
-    translated.reserve(text.size() + text.size() / 16 + 2);
-    for (const char c : text) {
-        if (c == '\n') translated.push_back('\r');
-        translated.push_back(c);
-    }
+    const std::string translated = withCrLf(text);
     std::string_view rest = translated;
     while (!rest.empty()) {
         const std::size_t written = writeSome(rest);

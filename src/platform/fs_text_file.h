@@ -13,6 +13,9 @@
 
 namespace fs::detail {
 
+// The text as a text file holds it: every "\n" written as CR LF.
+std::string withCrLf(std::string_view text);
+
 class BufferedTextFile : public TextFile {
 public:
     explicit BufferedTextFile(bool writable) : writable_(writable) {}

@@ -1,9 +1,12 @@
 // Files on Windows: paths are CP932 inside the program and go to the system
 // as UTF-16, so folders with Japanese names work on any Windows; exclusive
-// use is a share mode of none.
+// use is a share mode of none, and a replacement is a flushed new file moved
+// over the old one.
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,9 +22,50 @@ const char pathSeparator[] = "\\";
 
 namespace {
 
-std::wstring widePath(std::string_view cp932Path) {
-    const std::u16string units = text::cp932ToUtf16(cp932Path);
-    return std::wstring(units.begin(), units.end());
+// The system's name of a CP932 path; nothing when no name is exactly that
+// path (a byte that is no character, or a NUL that would end it early).
+std::optional<std::wstring> widePath(std::string_view cp932Path) {
+    if (cp932Path.empty() || cp932Path.find('\0') != std::string_view::npos) return std::nullopt;
+    const std::optional<std::u16string> units = text::cp932ToUtf16Exact(cp932Path);
+    if (!units) return std::nullopt;
+    return std::wstring(units->begin(), units->end());
+}
+
+// No other opener holds the file and this process may write it; the share
+// mode of none that every open of the program uses refuses a held file here
+// too. A file that is not there yet is free.
+bool canBeReplaced(const std::wstring& target) {
+    HANDLE handle = CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    const bool isFile = GetFileType(handle) == FILE_TYPE_DISK;
+    CloseHandle(handle);
+    return isFile;
+}
+
+std::atomic<unsigned> temporaryCount{0};
+
+// A file of its own beside the target, made for one replacement.
+HANDLE createTemporary(const std::wstring& target, std::wstring& name) {
+    const std::wstring folder = target.substr(0, target.find_last_of(L"\\/:") + 1);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = folder + L"~" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+               std::to_wstring(temporaryCount.fetch_add(1)) + L".tmp";
+        HANDLE handle = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return handle;
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
+bool writeAll(HANDLE handle, std::string_view data) {
+    while (!data.empty()) {
+        DWORD written = 0;
+        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(data.size(), 1u << 20));
+        if (!WriteFile(handle, data.data(), chunk, &written, nullptr) || written == 0) return false;
+        data.remove_prefix(written);
+    }
+    return true;
 }
 
 class WindowsTextFile final : public detail::BufferedTextFile {
@@ -74,27 +118,31 @@ private:
 
 }  // namespace
 
-std::string detail::ownModulePath() {
+detail::OwnPath detail::ownModulePath() {
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
         const DWORD length =
             GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0) return std::string();
+        if (length == 0) return {};
         if (length < buffer.size()) {
             const std::u16string units(buffer.begin(), buffer.begin() + length);
-            return text::utf16ToCp932(units);
+            if (std::optional<std::string> exact = text::utf16ToCp932Exact(units)) {
+                return {*exact, true};
+            }
+            return {text::utf16ToCp932(units), false};
         }
         // The path was cut to the buffer: ask again with more room.
-        if (buffer.size() >= 32768) return std::string();
+        if (buffer.size() >= 32768) return {};
         buffer.resize(buffer.size() * 2);
     }
 }
 
 bool detail::folderIsWritable(const std::string& cp932Folder) {
-    if (cp932Folder.empty()) return false;
+    const std::optional<std::wstring> folder = widePath(cp932Folder);
+    if (!folder) return false;
     // Rights under Program Files come from access lists that only a try
     // answers: make a file that goes again when its handle closes.
-    std::wstring probe = widePath(cp932Folder);
+    std::wstring probe = *folder;
     if (probe.back() != L'\\') probe += L'\\';
     probe += L"~write-test-" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
     HANDLE handle = CreateFileW(
@@ -112,7 +160,8 @@ std::string detail::perUserBase() {
                                                      static_cast<DWORD>(buffer.size()));
         if (length == 0) return std::string();
         if (length < buffer.size()) {
-            return text::utf16ToCp932(std::u16string(buffer.begin(), buffer.begin() + length));
+            const std::u16string units(buffer.begin(), buffer.begin() + length);
+            return text::utf16ToCp932Exact(units).value_or(std::string());
         }
         buffer.resize(length);
     }
@@ -120,7 +169,9 @@ std::string detail::perUserBase() {
 
 void detail::makeFolders(const std::string& cp932Folder) {
     // %LOCALAPPDATA% itself always exists; only the program's folder is new.
-    CreateDirectoryW(widePath(cp932Folder).c_str(), nullptr);
+    if (const std::optional<std::wstring> folder = widePath(cp932Folder)) {
+        CreateDirectoryW(folder->c_str(), nullptr);
+    }
 }
 
 std::string removeFileSpec(std::string_view path) {
@@ -128,7 +179,9 @@ std::string removeFileSpec(std::string_view path) {
 }
 
 std::optional<FileVersion> readFileVersion(std::string_view cp932Path) {
-    const std::wstring path = widePath(cp932Path);
+    const std::optional<std::wstring> wide = widePath(cp932Path);
+    if (!wide) return std::nullopt;
+    const std::wstring& path = *wide;
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
     if (size == 0) return std::nullopt;
@@ -154,8 +207,8 @@ std::optional<FileVersion> readFileVersion(std::string_view cp932Path) {
 }
 
 std::unique_ptr<TextFile> TextFile::open(std::string_view cp932Path, OpenMode mode) {
-    if (cp932Path.empty()) return nullptr;
-    const std::wstring path = widePath(cp932Path);
+    const std::optional<std::wstring> path = widePath(cp932Path);
+    if (!path) return nullptr;
     DWORD access = GENERIC_READ;
     DWORD disposition = OPEN_EXISTING;
     if (mode == OpenMode::Truncate) {
@@ -167,7 +220,7 @@ std::unique_ptr<TextFile> TextFile::open(std::string_view cp932Path, OpenMode mo
     }
     // No sharing: while the file is open, every other opener fails.
     HANDLE handle =
-        CreateFileW(path.c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+        CreateFileW(path->c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
     // Device names such as CON or NUL open too, but are no files.
     LARGE_INTEGER end{};
@@ -177,6 +230,25 @@ std::unique_ptr<TextFile> TextFile::open(std::string_view cp932Path, OpenMode mo
         return nullptr;
     }
     return std::make_unique<WindowsTextFile>(handle, mode != OpenMode::Read);
+}
+
+bool replaceTextFile(std::string_view cp932Path, std::string_view text) {
+    const std::optional<std::wstring> target = widePath(cp932Path);
+    if (!target || !canBeReplaced(*target)) return false;
+    std::wstring temporary;
+    HANDLE fresh = createTemporary(*target, temporary);
+    if (fresh == INVALID_HANDLE_VALUE) return false;
+    const bool written = writeAll(fresh, detail::withCrLf(text)) && FlushFileBuffers(fresh);
+    const bool closed = CloseHandle(fresh) != 0;
+    // The move replaces the old file whole or not at all, and returns only
+    // once it has reached the disk.
+    if (!written || !closed ||
+        !MoveFileExW(temporary.c_str(), target->c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileW(temporary.c_str());
+        return false;
+    }
+    return true;
 }
 
 }  // namespace fs

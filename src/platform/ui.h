@@ -14,6 +14,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace ui {
@@ -168,6 +169,22 @@ struct FileDialogRequest {
     bool hideReadOnly = true;
 };
 
+// What the user did in a file dialog. A path that CP932 cannot hold exactly
+// is refused rather than changed, so that the program never uses another
+// file than the one chosen.
+struct FileChoice {
+    enum class Outcome { Cancelled, Chosen, NotCp932 };
+    Outcome outcome = Outcome::Cancelled;
+    std::string path;  // CP932, when chosen
+
+    // A path the user chose, as its exact CP932 form gave it (or did not).
+    static FileChoice chosen(std::optional<std::string> exactCp932) {
+        if (!exactCp932) return {Outcome::NotCp932, {}};
+        return {Outcome::Chosen, std::move(*exactCp932)};
+    }
+    bool operator==(const FileChoice&) const = default;
+};
+
 class Dialog;
 
 // A (dialog, id) pair. Every call is safe from any thread: calls from a
@@ -232,8 +249,8 @@ public:
     // OK-only message box without icon, captioned with the application's
     // name, owned by this dialog. Callable from any thread; returns when closed.
     void MessageBox(std::string_view cp932);
-    // A file dialog; the full path chosen (CP932), or nothing when cancelled.
-    std::optional<std::string> FileDialog(const FileDialogRequest& request);
+    // A file dialog: the full path chosen (CP932), a cancel, or a refusal.
+    FileChoice FileDialog(const FileDialogRequest& request);
 
     // Starts a worker thread counted by the window; false when it could not
     // be started or the window is closing. The window joins every worker

@@ -51,7 +51,7 @@ public:
     virtual int focusedControl() { return idNone; }
 
     virtual void messageBox(std::string_view cp932) = 0;
-    virtual std::optional<std::string> fileDialog(const FileDialogRequest& request) = 0;
+    virtual FileChoice fileDialog(const FileDialogRequest& request) = 0;
 
     // Queues fn for the window thread. Returns at once.
     virtual void post(std::function<void()> fn) = 0;

@@ -141,8 +141,8 @@ void Dialog::MessageBox(std::string_view cp932) {
     CallOnWindowThread([&] { backend_->messageBox(cp932); });
 }
 
-std::optional<std::string> Dialog::FileDialog(const FileDialogRequest& request) {
-    std::optional<std::string> result;
+FileChoice Dialog::FileDialog(const FileDialogRequest& request) {
+    FileChoice result;
     CallOnWindowThread([&] { result = backend_->fileDialog(request); });
     return result;
 }

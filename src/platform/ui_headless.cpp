@@ -33,7 +33,7 @@ int dialogUnitsToPixels(int units, int baseUnit, int unitsPerBase) {
 struct Session {
     std::mutex mutex;
     std::deque<std::function<void(Window&)>> scripts;
-    std::deque<std::optional<std::string>> fileDialogAnswers;
+    std::deque<FileChoice> fileDialogAnswers;
     std::vector<std::string> messageBoxes;
     std::vector<std::string> messageBoxCaptions;
     std::vector<FileDialogRequest> fileDialogRequests;
@@ -240,10 +240,10 @@ public:
         session().messageBoxCaptions.emplace_back(applicationName());
     }
 
-    std::optional<std::string> fileDialog(const FileDialogRequest& request) override {
+    FileChoice fileDialog(const FileDialogRequest& request) override {
         std::lock_guard lock(session().mutex);
         session().fileDialogRequests.push_back(request);
-        if (session().fileDialogAnswers.empty()) return std::nullopt;
+        if (session().fileDialogAnswers.empty()) return {};
         auto answer = std::move(session().fileDialogAnswers.front());
         session().fileDialogAnswers.pop_front();
         return answer;
@@ -541,7 +541,13 @@ void queueModalScript(std::function<void(Window&)> script) {
 
 void queueFileDialogAnswer(std::optional<std::string> cp932Path) {
     std::lock_guard lock(session().mutex);
-    session().fileDialogAnswers.push_back(std::move(cp932Path));
+    session().fileDialogAnswers.push_back(cp932Path ? FileChoice::chosen(std::move(cp932Path))
+                                                    : FileChoice{});
+}
+
+void queueFileDialogAnswerUtf8(std::string_view utf8Path) {
+    std::lock_guard lock(session().mutex);
+    session().fileDialogAnswers.push_back(FileChoice::chosen(text::utf8ToCp932Exact(utf8Path)));
 }
 
 std::vector<std::string> messageBoxes() {

@@ -114,6 +114,9 @@ void queueModalScript(std::function<void(Window&)> script);
 // The next file dialog's answer: a CP932 path, or nothing for cancel. With
 // no answer queued, a file dialog is cancelled.
 void queueFileDialogAnswer(std::optional<std::string> cp932Path);
+// The next file dialog's answer as the file system names it (UTF-8), taken
+// as the Qt dialog takes a choice: refused when CP932 cannot hold it.
+void queueFileDialogAnswerUtf8(std::string_view utf8Path);
 std::vector<std::string> messageBoxes();        // CP932 texts, in order shown
 std::vector<std::string> messageBoxCaptions();  // as ui::applicationName() gave them
 std::vector<FileDialogRequest> fileDialogRequests();

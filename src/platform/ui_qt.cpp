@@ -191,7 +191,7 @@ public:
         box.setTextFormat(Qt::PlainText);
         box.exec();
     }
-    std::optional<std::string> fileDialog(const FileDialogRequest& request) override {
+    FileChoice fileDialog(const FileDialogRequest& request) override {
         return runFileDialog(window_, request);
     }
 

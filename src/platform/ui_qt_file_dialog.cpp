@@ -22,7 +22,7 @@ QStringList nameFiltersFrom(const QString& platformFilter) {
     return filters;
 }
 
-std::optional<std::string> runFileDialog(QWidget* owner, const FileDialogRequest& request) {
+FileChoice runFileDialog(QWidget* owner, const FileDialogRequest& request) {
     // File names on Linux are UTF-8; the program's text is CP932.
     const QString initialPath = QString::fromStdString(text::cp932ToUtf8(request.initialPath));
     QFileDialog dialog(owner, QString(), initialPath);
@@ -38,10 +38,8 @@ std::optional<std::string> runFileDialog(QWidget* owner, const FileDialogRequest
     if (!request.defaultExtension.empty()) {
         dialog.setDefaultSuffix(fromCp932(request.defaultExtension));
     }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return std::nullopt;
-    }
-    return text::utf8ToCp932(dialog.selectedFiles().first().toStdString());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return FileChoice::chosen(text::utf8ToCp932Exact(dialog.selectedFiles().first().toStdString()));
 }
 
 }  // namespace ui::qt

@@ -17,7 +17,7 @@ namespace ui::qt {
 // file, as it does on the platform.
 QStringList nameFiltersFrom(const QString& platformFilter);
 
-// The chosen path in CP932, or nothing when cancelled.
-std::optional<std::string> runFileDialog(QWidget* owner, const FileDialogRequest& request);
+// The chosen path in CP932, a cancel, or a path that CP932 cannot hold.
+FileChoice runFileDialog(QWidget* owner, const FileDialogRequest& request);
 
 }  // namespace ui::qt

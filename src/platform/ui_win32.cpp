@@ -171,7 +171,7 @@ public:
         MessageBoxW(window_, wideFromCp932(cp932).c_str(), wideFromUtf8(applicationName()).c_str(),
                     MB_OK);
     }
-    std::optional<std::string> fileDialog(const FileDialogRequest& request) override {
+    FileChoice fileDialog(const FileDialogRequest& request) override {
         return win32::runFileDialog(window_, request);
     }
 

@@ -24,7 +24,7 @@ std::wstring systemFilter(const std::string& cp932Filter) {
 
 }  // namespace
 
-std::optional<std::string> runFileDialog(HWND owner, const FileDialogRequest& request) {
+FileChoice runFileDialog(HWND owner, const FileDialogRequest& request) {
     const std::wstring filter = systemFilter(request.filter);
     const std::wstring extension = wideFromCp932(request.defaultExtension);
     const std::wstring initial = wideFromCp932(request.initialPath);
@@ -46,8 +46,9 @@ std::optional<std::string> runFileDialog(HWND owner, const FileDialogRequest& re
     if (request.save && request.overwritePrompt) dialog.Flags |= OFN_OVERWRITEPROMPT;
 
     const BOOL chosen = request.save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
-    if (!chosen) return std::nullopt;
-    return cp932FromWide(file.data());
+    if (!chosen) return {};
+    const std::wstring_view path(file.data());
+    return FileChoice::chosen(text::utf16ToCp932Exact(std::u16string(path.begin(), path.end())));
 }
 
 }  // namespace ui::win32

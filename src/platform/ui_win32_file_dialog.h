@@ -10,7 +10,7 @@
 
 namespace ui::win32 {
 
-// The full path chosen (CP932), or nothing when the user cancelled.
-std::optional<std::string> runFileDialog(HWND owner, const FileDialogRequest& request);
+// The full path chosen (CP932), a cancel, or a path that CP932 cannot hold.
+FileChoice runFileDialog(HWND owner, const FileDialogRequest& request);
 
 }  // namespace ui::win32

@@ -6,6 +6,7 @@
 
 #include "platform/text.h"
 #include "store/csv_lines.h"
+#include "store/file_choice.h"
 #include "window/monitor_dlg.h"
 
 namespace {
@@ -159,7 +160,7 @@ void CMonitorDlg::OnBrowseLogFile() {
     request.filter = "CSV file (*.csv)|*.csv|all files(*.*)|*.*||";
     request.overwritePrompt = true;
     request.hideReadOnly = true;
-    auto chosen = FileDialog(request);
+    auto chosen = store::chooseFile(*this, request);
     if (!chosen) return;
     setLogPath(*chosen);
     logFileEdit.setText(*chosen);

@@ -1,11 +1,11 @@
 // Saving and loading the set-up through the settings file, the reader that
 // applies a file to the window, and the last-settings pointer.
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/text.h"
+#include "store/file_choice.h"
 #include "store/program_keys.h"
 #include "store/settings_lines.h"
 #include "window/monitor_dlg.h"
@@ -43,15 +43,6 @@ ui::FileDialogRequest settingsDialogRequest(bool save, const std::string& initia
     return request;
 }
 
-// Writes the whole text and closes; false when the file could not be
-// opened or anything written did not reach it.
-bool writeWholeFile(const std::string& path, std::string_view content) {
-    auto file = fs::TextFile::open(path, fs::OpenMode::Truncate);
-    if (!file) return false;
-    const bool written = file->write(content);
-    return file->close() && written;
-}
-
 // The whole file, line by line, within the bounds of a settings file;
 // nothing when it cannot be opened, a read fails or a bound is passed.
 std::optional<std::vector<std::string>> readBoundedLines(const std::string& path) {
@@ -69,6 +60,14 @@ std::optional<std::vector<std::string>> readBoundedLines(const std::string& path
     }
     if (!file->close()) return std::nullopt;
     return lines;
+}
+
+std::string saveFailedMessage(const std::string& path) {
+    return text::jp("設定ファイルを保存できませんでした。\r\n") + path;
+}
+
+std::string pointerFailedMessage(const std::string& path) {
+    return text::jp("次回の起動で読み込む設定ファイルの名前を保存できませんでした。\r\n") + path;
 }
 
 }  // namespace
@@ -94,8 +93,10 @@ void CMonitorDlg::OnSaveSettings() {
         }
     }
 
-    auto chosen = FileDialog(settingsDialogRequest(true, settingsPath));
+    auto chosen = store::chooseFile(*this, settingsDialogRequest(true, settingsPath));
     if (!chosen) return;
+    // The path chosen stays the dialogs' start even when the save fails, so
+    // that it can be tried again at once.
     settingsPath = *chosen;
 
     snapshot.titleText = titleText;
@@ -105,16 +106,21 @@ void CMonitorDlg::OnSaveSettings() {
     snapshot.serverRunning = serverRunning.load() != 0;
     snapshot.logPath = currentLogPath();
 
-    if (!writeWholeFile(settingsPath, store::settingsFileText(snapshot))) {
-        traceLine(this, "cfg save failed: %s\r\n", settingsPath.c_str());
+    // The pointer moves only to a file that holds the set-up: after a failed
+    // save it still names the file it named, and the next start loads that.
+    if (!fs::replaceTextFile(settingsPath, store::settingsFileText(snapshot))) {
+        MessageBox(saveFailedMessage(settingsPath));
+        return;
     }
-    if (!writeWholeFile(iniPath, settingsPath)) {
-        traceLine(this, "ini save failed: %s\r\n", iniPath.c_str());
+    // Without a folder of its own the program keeps no pointer; start-up has
+    // said so already.
+    if (!iniPath.empty() && !fs::replaceTextFile(iniPath, settingsPath)) {
+        MessageBox(pointerFailedMessage(iniPath));
     }
 }
 
 void CMonitorDlg::OnLoadSettings() {
-    auto chosen = FileDialog(settingsDialogRequest(false, settingsPath));
+    auto chosen = store::chooseFile(*this, settingsDialogRequest(false, settingsPath));
     if (!chosen) return;
     settingsPath = *chosen;
     if (serverRunning.load() != 0) OnServerButton();

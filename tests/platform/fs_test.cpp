@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "../support/private_mounts.h"
 #include "platform/text.h"
 #include "version.h"
 
@@ -45,6 +47,15 @@ protected:
     }
     static void put(const std::string& path, const std::string& bytes) {
         std::ofstream(path, std::ios::binary) << bytes;
+    }
+    // The names in the folder, sorted: temporary files would show here.
+    std::vector<std::string> names() const {
+        std::vector<std::string> found;
+        for (const auto& entry : stdfs::directory_iterator(folder_)) {
+            found.push_back(entry.path().filename().string());
+        }
+        std::sort(found.begin(), found.end());
+        return found;
     }
 
     stdfs::path folder_;
@@ -126,6 +137,26 @@ TEST_F(DataFolder, AFolderThatCannotBeWrittenSendsTheFilesToThePerUserFolder) {
     ::unsetenv("XDG_DATA_HOME");
     EXPECT_EQ(fs::dataFolder("Kelvane"), path("home/.local/share/Kelvane"));
     EXPECT_TRUE(stdfs::is_directory(path("home/.local/share/Kelvane")));
+}
+
+TEST_F(DataFolder, AFolderThatCp932CannotNameIsNeverUsed) {
+    // A byte pair that is no CP932 character: the file system's folder is
+    // named with U+FFFD, which is no folder the program could name again.
+    const std::string unnamable = path("\x85\x40");
+    stdfs::create_directories(path("\uFFFD"));
+    fs::overrideModulePathForTesting(unnamable + "/Kelvane");
+    EXPECT_EQ(fs::dataFolder("Kelvane"), path("data/Kelvane"));
+
+    // A per-user base with a letter that CP932 lacks is no base: the files
+    // stay where their opens fail, and no folder with "?" is made.
+    ::setenv("XDG_DATA_HOME", path("d\u00e9").c_str(), 1);
+    fs::overrideModulePathForTesting(path("absent/Sorrel"));
+    EXPECT_EQ(fs::dataFolder("Sorrel"), path("absent"));
+    EXPECT_FALSE(stdfs::exists(path("d?")));
+    // Neither folder can be named: none is used.
+    fs::overrideModulePathForTesting(unnamable + "/Sorrel");
+    EXPECT_EQ(fs::dataFolder("Sorrel"), "");
+    EXPECT_EQ(names(), (std::vector<std::string>{"data", "\uFFFD"}));
 }
 
 TEST_F(DataFolder, AFolderThatDoesNotFitIsEmptyNeverCut) {
@@ -221,6 +252,60 @@ TEST_F(TempFolder, ReadsLinesLongerThanOneBufferUpToTheirBound) {
     EXPECT_TRUE(file->failed());
 }
 
+TEST_F(TempFolder, ReplacingWritesTheWholeFileAndLeavesNothingElse) {
+    put(path("set"), "old contents\r\n");
+    ASSERT_EQ(::chmod(path("set").c_str(), 0640), 0);
+    EXPECT_TRUE(fs::replaceTextFile(path("set"), "a\nb\n"));
+    EXPECT_EQ(contents(path("set")), "a\r\nb\r\n");
+    struct stat status {};
+    ASSERT_EQ(::stat(path("set").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0640u);
+
+    EXPECT_TRUE(fs::replaceTextFile(path("\x8A\xC4\x8E\x8B.ini"), "/x/a.set"));  // 監視.ini
+    EXPECT_EQ(contents(path("監視.ini")), "/x/a.set");
+    // A symbolic link stays; the file behind it is replaced.
+    stdfs::create_symlink("set", path("link"));
+    EXPECT_TRUE(fs::replaceTextFile(path("link"), "via link\n"));
+    EXPECT_TRUE(stdfs::is_symlink(path("link")));
+    EXPECT_EQ(contents(path("set")), "via link\r\n");
+    EXPECT_EQ(names(), (std::vector<std::string>{"link", "set", "監視.ini"}));
+}
+
+TEST_F(TempFolder, AReplacementThatCannotBeMadeLeavesTheFileAsItWas) {
+    put(path("held"), "keep me\r\n");
+    {
+        auto holder = fs::TextFile::open(path("held"), fs::OpenMode::Read);
+        ASSERT_NE(holder, nullptr);
+        EXPECT_FALSE(fs::replaceTextFile(path("held"), "new\n"));
+    }
+    EXPECT_FALSE(fs::replaceTextFile(path("no/such/folder/x"), "new\n"));
+    EXPECT_FALSE(fs::replaceTextFile(folder_.string(), "new\n"));
+    EXPECT_FALSE(fs::replaceTextFile("", "new\n"));
+    // Names that would become another file's: a byte pair that is no CP932
+    // character, and a NUL that would end the name early.
+    EXPECT_FALSE(fs::replaceTextFile(path("bad\x85\x40"), "new\n"));
+    EXPECT_FALSE(fs::replaceTextFile(path("held") + std::string(1, '\0') + "x", "new\n"));
+    EXPECT_EQ(contents(path("held")), "keep me\r\n");
+    EXPECT_EQ(names(), std::vector<std::string>{"held"});
+}
+
+TEST_F(TempFolder, AFullDiskOrAReadOnlyFolderLeavesTheOldFileWhole) {
+    private_mounts::run([this] {
+        ASSERT_TRUE(private_mounts::mountTmpfs(folder_.string(), 64 * 1024));
+        put(path("set"), "old\r\n");
+        ASSERT_TRUE(private_mounts::fill(path("filler")));
+        // Two pages: more than the page the old file would free if it were cut.
+        EXPECT_FALSE(fs::replaceTextFile(path("set"), std::string(6000, 'n')));
+        EXPECT_EQ(contents(path("set")), "old\r\n");
+        EXPECT_EQ(names(), (std::vector<std::string>{"filler", "set"}));
+
+        stdfs::remove(path("filler"));
+        ASSERT_TRUE(private_mounts::makeReadOnly(folder_.string()));
+        EXPECT_FALSE(fs::replaceTextFile(path("set"), "new\n"));
+        EXPECT_EQ(contents(path("set")), "old\r\n");
+    });
+}
+
 TEST_F(TempFolder, WrongDirectionFails) {
     put(path("in"), "x\r\n");
     auto reader = fs::TextFile::open(path("in"), fs::OpenMode::Read);
@@ -301,6 +386,8 @@ TEST_F(TempFolder, AFileHeldByAnotherProcessCannotBeOpened) {
     ASSERT_EQ(::read(ready[0], &got, 1), 1);
     EXPECT_EQ(got, 'y');
     EXPECT_EQ(fs::TextFile::open(path("shared"), fs::OpenMode::Read), nullptr);
+    EXPECT_FALSE(fs::replaceTextFile(path("shared"), "taken\n"));
+    EXPECT_EQ(contents(path("shared")), "");
     ::close(release[1]);
     ::waitpid(child, nullptr, 0);
     EXPECT_NE(fs::TextFile::open(path("shared"), fs::OpenMode::Read), nullptr);

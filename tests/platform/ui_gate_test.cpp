@@ -67,7 +67,7 @@ public:
     bool isIconic() override { return false; }
     ui::Size clientSize() override { return {}; }
     void messageBox(std::string_view) override {}
-    std::optional<std::string> fileDialog(const ui::FileDialogRequest&) override { return {}; }
+    ui::FileChoice fileDialog(const ui::FileDialogRequest&) override { return {}; }
 
 private:
     const bool direct_;

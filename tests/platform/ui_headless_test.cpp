@@ -370,9 +370,14 @@ TEST_F(HeadlessDialogTest, MessageBoxesAreRecordedWithTheApplicationsName) {
 }
 
 TEST_F(HeadlessDialogTest, FileDialogsTakeTheQueuedAnswersAndCancelWithoutOne) {
+    using Outcome = ui::FileChoice::Outcome;
     ui::headless::queueFileDialogAnswer(std::string("/tmp/a.kvx"));
     ui::headless::queueFileDialogAnswer(std::nullopt);
-    std::vector<std::optional<std::string>> answers;
+    // Names as the file system gives them: Japanese that CP932 holds, and
+    // letters that it lacks.
+    ui::headless::queueFileDialogAnswerUtf8("/tmp/\u30ed\u30b0.csv");
+    ui::headless::queueFileDialogAnswerUtf8("/tmp/log_\u00e9.csv");
+    std::vector<ui::FileChoice> answers;
     TestDialog dlg;
     dlg.onInit = [&](TestDialog& d) {
         ui::FileDialogRequest save;
@@ -383,13 +388,18 @@ TEST_F(HeadlessDialogTest, FileDialogsTakeTheQueuedAnswersAndCancelWithoutOne) {
         open.save = false;
         answers.push_back(d.FileDialog(save));
         answers.push_back(d.FileDialog(open));
+        answers.push_back(d.FileDialog(save));
+        answers.push_back(d.FileDialog(save));
         answers.push_back(d.FileDialog(open));
     };
     dlg.DoModal();
-    EXPECT_EQ(answers,
-              (std::vector<std::optional<std::string>>{"/tmp/a.kvx", std::nullopt, std::nullopt}));
+    EXPECT_EQ(answers, (std::vector<ui::FileChoice>{{Outcome::Chosen, "/tmp/a.kvx"},
+                                                    {Outcome::Cancelled, ""},
+                                                    {Outcome::Chosen, "/tmp/\x83\x8D\x83\x4F.csv"},
+                                                    {Outcome::NotCp932, ""},
+                                                    {Outcome::Cancelled, ""}}));
     const auto requests = ui::headless::fileDialogRequests();
-    ASSERT_EQ(requests.size(), 3u);
+    ASSERT_EQ(requests.size(), 5u);
     EXPECT_TRUE(requests[0].save);
     EXPECT_FALSE(requests[1].save);
     EXPECT_EQ(requests[0].defaultExtension, "kvx");
@@ -411,12 +421,12 @@ TEST_F(HeadlessDialogTest, ResetSessionForgetsScriptsAnswersAndRecords) {
     EXPECT_TRUE(ui::headless::messageBoxes().empty());
     EXPECT_TRUE(ui::headless::fileDialogRequests().empty());
 
-    std::optional<std::string> answer = "unset";
+    ui::FileChoice answer{ui::FileChoice::Outcome::Chosen, "unset"};
     TestDialog second;
     second.onInit = [&](TestDialog& d) { answer = d.FileDialog({}); };
     second.DoModal();
     EXPECT_FALSE(scriptRan);
-    EXPECT_EQ(answer, std::nullopt);
+    EXPECT_EQ(answer.outcome, ui::FileChoice::Outcome::Cancelled);
 }
 
 }  // namespace

@@ -1,9 +1,13 @@
 // Saving the set-up: the "#$" checks, the dialog, the file and the pointer.
+#include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "platform/fs.h"
 #include "platform/text.h"
 #include "support/monitor_fixture.h"
+#include "support/private_mounts.h"
 
 namespace {
 
@@ -20,6 +24,26 @@ protected:
     std::string nameMessage() const {
         return text::jp(isKelvane ? "信号名に #$ が含まれていると保存できません"
                                   : "信号名に特殊な文字が含まれていると保存できません");
+    }
+    std::string saveFailed(const std::string& name) const {
+        return text::jp("設定ファイルを保存できませんでした。\r\n") + pathOf(name);
+    }
+    std::string pointerFailed() const {
+        return text::jp("次回の起動で読み込む設定ファイルの名前を保存できませんでした。\r\n") +
+               pathOf(iniName());
+    }
+    // The names in the program's folder, sorted: temporary files show here.
+    std::vector<std::string> names() const {
+        std::vector<std::string> found;
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            found.push_back(entry.path().filename().string());
+        }
+        std::sort(found.begin(), found.end());
+        return found;
+    }
+    static void save(Window& window, const std::string& path) {
+        ui::headless::queueFileDialogAnswer(path);
+        window.click(ids::saveSettingsButton);
     }
 };
 
@@ -139,14 +163,82 @@ TEST_F(SettingsSaveTest, HalfAMarkerAndMarkersInPortsOrPathsDoNotStopIt) {
     EXPECT_NE(saved.find("#$LOGFILENAME=" + pathOf("#$.csv") + "\r\n"), std::string::npos) << saved;
 }
 
-TEST_F(SettingsSaveTest, ASettingsFileThatCannotBeCreatedStillMovesThePointer) {
-    ui::headless::queueFileDialogAnswer(pathOf("missing/a.set"));
+TEST_F(SettingsSaveTest, AFailedSaveIsToldAndThePointerKeepsTheFileItNamed) {
+    writeFile("held.set", "#$TITLEBAR=Held\r\n");
     runMonitor([this](Window& window, CMonitorDlg& dlg) {
-        window.click(ids::saveSettingsButton);
+        save(window, pathOf("first.set"));
+        EXPECT_EQ(readFile(iniName()), pathOf("first.set"));
+
+        // A folder that is not there: the path chosen stays the dialogs'
+        // start, so that the save can be tried again at once.
+        save(window, pathOf("missing/a.set"));
         EXPECT_EQ(dlg.settingsPath, pathOf("missing/a.set"));
+        {
+            auto holder = fs::TextFile::open(pathOf("held.set"), fs::OpenMode::Read);
+            ASSERT_TRUE(holder);
+            save(window, pathOf("held.set"));
+        }
+        EXPECT_EQ(readFile("held.set"), "#$TITLEBAR=Held\r\n");
+        EXPECT_EQ(readFile(iniName()), pathOf("first.set"));
+
+        // The settings are saved, but the pointer is held.
+        dlg.titleText = "Second";
+        auto holder = fs::TextFile::open(pathOf(iniName()), fs::OpenMode::Read);
+        ASSERT_TRUE(holder);
+        save(window, pathOf("second.set"));
     });
-    EXPECT_TRUE(ui::headless::messageBoxes().empty());
-    EXPECT_EQ(readFile(iniName()), pathOf("missing/a.set"));
+    EXPECT_EQ(ui::headless::messageBoxes(),
+              (std::vector<std::string>{saveFailed("missing/a.set"), saveFailed("held.set"),
+                                        pointerFailed()}));
+    EXPECT_TRUE(readFile("second.set").starts_with("#$TITLEBAR=Second\r\n"));
+    EXPECT_EQ(readFile(iniName()), pathOf("first.set"));
+    EXPECT_EQ(names(),
+              (std::vector<std::string>{iniName(), "first.set", "held.set", "second.set"}));
+}
+
+TEST_F(SettingsSaveTest, AFullDiskKeepsTheOldSetUpAndThePointerWhole) {
+    private_mounts::run([this] {
+        ASSERT_TRUE(private_mounts::mountTmpfs(folder, 64 * 1024));
+        const std::string old = "#$TITLEBAR=Old\r\n#$DI1=Pump\r\n";
+        writeFile(settingsName(), old);
+        writeFile(iniName(), pathOf(settingsName()));
+        ASSERT_TRUE(private_mounts::fill(pathOf("filler")));
+        runMonitor([this](Window& window, CMonitorDlg& dlg) {
+            EXPECT_EQ(window.caption(), "Old");
+            // Two pages of set-up, where cutting the old file frees one.
+            dlg.titleText = std::string(6000, 'T');
+            save(window, pathOf(settingsName()));
+        });
+        EXPECT_EQ(readFile(settingsName()), old);
+        EXPECT_EQ(readFile(iniName()), pathOf(settingsName()));
+        EXPECT_EQ(ui::headless::messageBoxes(),
+                  std::vector<std::string>{saveFailed(settingsName())});
+        EXPECT_EQ(names(), (std::vector<std::string>{iniName(), settingsName(), "filler"}));
+    });
+}
+
+TEST_F(SettingsSaveTest, APathThatShiftJisCannotHoldIsRefusedWhereItIsChosen) {
+    const std::string defaultLog = pathOf(std::string(variant::productName) + ".csv");
+    runMonitor([&, this](Window& window, CMonitorDlg& dlg) {
+        // "é" has no Shift_JIS form; "?" in its place would name another file.
+        ui::headless::queueFileDialogAnswerUtf8(folder + "/log_\u00e9.csv");
+        window.click(ids::browseLogButton);
+        EXPECT_EQ(dlg.currentLogPath(), defaultLog);
+        EXPECT_EQ(window.text(ids::logFileEdit), defaultLog);
+        for (const int button : {ids::saveSettingsButton, ids::loadSettingsButton}) {
+            ui::headless::queueFileDialogAnswerUtf8(folder + "/set_\u00e9.set");
+            window.click(button);
+            EXPECT_EQ(dlg.settingsPath, pathOf(settingsName()));
+        }
+        // Japanese that Shift_JIS holds is taken as chosen (ログ).
+        ui::headless::queueFileDialogAnswerUtf8(folder + "/\u30ed\u30b0.csv");
+        window.click(ids::browseLogButton);
+        EXPECT_EQ(dlg.currentLogPath(), pathOf("\x83\x8D\x83\x4F.csv"));
+    });
+    const std::string refused = text::jp(
+        "選択したファイルのパスにはShift_JISで表せない文字が含まれているため、使用できません。");
+    EXPECT_EQ(ui::headless::messageBoxes(), (std::vector<std::string>{refused, refused, refused}));
+    EXPECT_TRUE(names().empty());
 }
 
 }  // namespace

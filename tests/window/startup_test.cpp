@@ -110,7 +110,12 @@ TEST_F(StartupTest, AFolderTooLongForItsBufferNamesNoDefaultFileAndSaysSo) {
         EXPECT_EQ(dlg.iniPath, "");
         EXPECT_EQ(dlg.settingsPath, "");
         EXPECT_EQ(w.text(ids::logFileEdit), "");
+        // A save still writes the file chosen; no pointer is kept, and
+        // nothing more is said about it.
+        ui::headless::queueFileDialogAnswer(pathOf("chosen.set"));
+        w.click(ids::saveSettingsButton);
     });
+    EXPECT_TRUE(fileExists("chosen.set"));
     ASSERT_EQ(ui::headless::messageBoxes().size(), 1u);
     EXPECT_EQ(
         ui::headless::messageBoxes()[0],
