@@ -44,3 +44,7 @@ endfunction()
 # (not installed).
 add_executable(hold_file ${PROJECT_SOURCE_DIR}/tests/wine/hold_file.cpp)
 target_link_options(hold_file PRIVATE -municode)
+
+# The probe of the file layer that the Wine tests run (not installed).
+add_executable(fs_replace_probe ${PROJECT_SOURCE_DIR}/tests/wine/fs_replace_probe.cpp)
+target_link_libraries(fs_replace_probe PRIVATE platform_core)

@@ -85,9 +85,10 @@ ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1" \
 step "fuzzing"
 FUZZ_SECONDS=20 ./scripts/fuzz-short.sh
 
-step "Wine smoke and scale tests"
+step "Wine smoke, scale and file replacement tests"
 run_script tests/wine/wine_smoke.sh build-win/bin build/bin/device_sim
 run_script tests/wine/wine_dpi.sh build-win/bin
+run_script tests/wine/wine_replace.sh build-win/bin
 
 step "Wine churn: the server stopped and started 50 times while devices come and go"
 run_script tests/wine/wine_churn.sh build-win/bin build/bin/device_sim
