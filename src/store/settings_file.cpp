@@ -1,5 +1,6 @@
 // Saving and loading the set-up through the settings file, the reader that
 // applies a file to the window, and the last-settings pointer.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>

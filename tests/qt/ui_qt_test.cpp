@@ -6,7 +6,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QImage>
@@ -517,6 +519,42 @@ TEST_F(QtBackendTest, MessageBoxHasTheProgramsCaptionAndOnlyOk) {
         EXPECT_TRUE(seen);
     });
     EXPECT_EQ(dialog.DoModal(), scriptReturned);
+}
+
+// The file dialog answered as a user answers it: a name picked in the
+// folder it shows and accepted, or the dialog cancelled.
+ui::FileChoice answeredFileDialog(const std::string& folderUtf8, const QString& name,
+                                  bool accept = true) {
+    ui::qt::application();
+    auto* answer = new QTimer;
+    QObject::connect(answer, &QTimer::timeout, [answer, name, accept] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<QFileDialog*>(widget);
+            if (dialog == nullptr || !dialog->isVisible()) continue;
+            answer->stop();
+            answer->deleteLater();
+            dialog->selectFile(name);
+            // accept() is the dialog's own, as its button calls it.
+            QMetaObject::invokeMethod(dialog, accept ? "accept" : "reject");
+            return;
+        }
+    });
+    answer->start(10);
+    ui::FileDialogRequest request;
+    request.initialPath = text::utf8ToCp932(folderUtf8 + "/start.csv");
+    request.filter = "CSV file (*.csv)|*.csv|all files(*.*)|*.*||";
+    return ui::qt::runFileDialog(nullptr, request);
+}
+
+TEST(QtFileDialog, APathThatShiftJisCannotHoldIsRefusedNotChanged) {
+    const std::string folder = QDir::tempPath().toStdString();
+    using Outcome = ui::FileChoice::Outcome;
+    EXPECT_EQ(answeredFileDialog(folder, QString::fromUtf8("log_\u00e9.csv")),
+              (ui::FileChoice{Outcome::NotCp932, ""}));
+    EXPECT_EQ(
+        answeredFileDialog(folder, QString::fromUtf8("\u30ed\u30b0.csv")),
+        (ui::FileChoice{Outcome::Chosen, text::utf8ToCp932(folder) + "/\x83\x8D\x83\x4F.csv"}));
+    EXPECT_EQ(answeredFileDialog(folder, "a.csv", false).outcome, Outcome::Cancelled);
 }
 
 TEST(QtFileDialog, TurnsThePlatformsFilterIntoNameFilters) {
