@@ -1,6 +1,8 @@
 // Files as the program uses them: the module's own path and folder, text
-// files opened for exclusive use (CR LF line ends on every platform), and
-// the program's file version. Paths are CP932, as everywhere inside.
+// files opened for exclusive use (CR LF line ends on every platform) or
+// replaced whole in one step, and the program's file version. Paths are
+// CP932, as everywhere inside; a path whose bytes name no file exactly opens
+// nothing.
 #pragma once
 
 #include <cstdint>
