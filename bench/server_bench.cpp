@@ -97,7 +97,14 @@ std::size_t linesIn(const std::string& path) {
 // to put every owed line on disk.
 void printOutageFigure(CMonitorDlg& dlg) {
     const std::string path = dlg.currentLogPath();
-    const std::size_t before = linesIn(path);
+    // The lines of the frames before are all on disk first.
+    std::size_t before = linesIn(path);
+    for (;;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const std::size_t now = linesIn(path);
+        if (now == before) break;
+        before = now;
+    }
     auto held = fs::TextFile::open(path, fs::OpenMode::Append);
     if (!held) {
         std::printf("%s: cannot hold the log %s\n", variant::productName, path.c_str());

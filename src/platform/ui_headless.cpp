@@ -45,7 +45,7 @@ Session& session() {
     return instance;
 }
 void throwIfAWorkerCallMustFail() {
-    if (session().failNextWorkerCall.exchange(false)) {
+    if (session().failNextWorkerCall.load() && session().failNextWorkerCall.exchange(false)) {
         throw std::runtime_error("a worker's call into the window failed");
     }
 }
