@@ -22,6 +22,9 @@ constexpr auto retryPause = std::chrono::milliseconds(500);
 constexpr auto writersEndWithin = std::chrono::milliseconds(500);
 // Lines go to the file in writes of about this size.
 constexpr std::size_t writeChunkBytes = 64 * 1024;
+// A try takes at most this many lines, so that a try at each new line of a
+// long outage copies little, and the next try follows at once.
+constexpr std::size_t linesPerTry = 4096;
 
 // What a line takes on disk, where every "\n" is CR LF.
 std::int64_t bytesOnDisk(const std::string& text) {
@@ -188,12 +191,11 @@ struct LogWriter::State {
         }
     }
 
-    // One try: opens the file and writes the lines owed when it began.
+    // One try: opens the file and writes the first lines owed when it began.
     // Under the lock on entry and exit; without it while in the file system.
     void tryOnce(std::unique_lock<std::mutex>& lock, const std::string& path, File& file,
                  std::vector<std::string>& notices) {
-        file.taken = file.lines.size();
-        const std::vector<OwedLine> batch(file.lines.begin(), file.lines.end());
+        file.taken = std::min(file.lines.size(), linesPerTry);
         const LogOpener open = opener;
         lock.unlock();
         std::unique_ptr<fs::TextFile> handle = open(path);
@@ -209,6 +211,10 @@ struct LogWriter::State {
             failTry(file, cannotOpenText(), notices);
             return;
         }
+        // Only this writer takes lines off the front, so the lines it took
+        // are still there.
+        const auto taken = static_cast<std::ptrdiff_t>(file.taken);
+        const std::vector<OwedLine> batch(file.lines.begin(), file.lines.begin() + taken);
         file.writing = true;
         const std::int64_t cutBackTo = file.cutBackTo;
         lock.unlock();
