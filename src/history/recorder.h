@@ -33,7 +33,8 @@ public:
         Change next = state_;
         next.on =
             static_cast<RowMask>((state_.on & ~write.written) | (write.values & write.written));
-        commit(source, next);
+        // Most frames repeat the states: they cost no clock reading.
+        if (next.on != state_.on) commit(source, next);
     }
     void serverStarted();
     void serverStopped();

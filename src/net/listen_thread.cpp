@@ -37,10 +37,11 @@ void handOffConnection(CMonitorDlg& dlg, const std::shared_ptr<ListenerRun>& run
 }
 
 void clearInputs(CMonitorDlg& dlg) {
-    for (std::size_t k = 0; k < dlg.inputOn.size(); ++k) {
-        dlg.inputOn[k].store(0);
-        dlg.inputControls[k].lamp.invalidate();
-    }
+    dlg.signalHistory.change({}, [&] {
+        for (auto& input : dlg.inputOn) input.store(0);
+        return history::RowWrite{static_cast<std::uint8_t>((1u << dlg.inputOn.size()) - 1), 0};
+    });
+    for (const InputControls& input : dlg.inputControls) input.lamp.invalidate();
 }
 
 // The end of a listener, on every way out of its thread, a throw included:

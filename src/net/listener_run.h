@@ -20,6 +20,8 @@ struct CMonitorDlg::ListenerRun {
     const int slot;
     const sock::Socket listenSock;
     const std::uint32_t generation;
+    // The port number, for the history of the changes its devices make.
+    std::uint16_t port = 0;
 
     // Every wait of the run's threads includes it; it is signalled when the
     // run is asked to end (a stop, or the window's close), so that they see

@@ -67,7 +67,13 @@ void CMonitorDlg::toggleDigitalOut(int output) {
         return;
     }
     const auto index = static_cast<std::size_t>(output);
-    outputOn[index].store(outputOn[index].load() == 0 ? 1 : 0);
+    signalHistory.change({}, [&] {
+        const int on = outputOn[index].load() == 0 ? 1 : 0;
+        outputOn[index].store(on);
+        const int row = variant::inputCount + output;
+        return history::RowWrite{static_cast<std::uint8_t>(1u << row),
+                                 static_cast<std::uint8_t>(on << row)};
+    });
     outputControls[index].lamp.invalidate();
 
     unsigned bits = 0;

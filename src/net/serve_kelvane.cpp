@@ -28,7 +28,7 @@ void applyFrame(Connection& c, const frames::Frame& frame) {
     // answered always has its line, even when the window closes next.
     if (!c.run.whileRunning([&] {
             effect = frames::kelvaneEffect(frame, inputBits(c.dlg));
-            applyInputUpdate(c.dlg, effect.update);
+            applyInputUpdate(c.dlg, effect.update, {c.peerAddr, c.run.port});
             {
                 std::lock_guard lock(c.guard);
                 c.slot.peerAddr.store(c.peerAddr);

@@ -14,6 +14,7 @@ struct Connection {
     CMonitorDlg& dlg;
     ListenerRun& run;
     sock::Socket socket;
+    std::uint32_t peerAddr;
     std::string peerText;
 };
 
@@ -34,7 +35,7 @@ void applyFrame(Connection& c, const frames::Frame& frame) {
     if (!c.run.whileRunning([&] {
             effect = frames::sorrelEffect(frame, inputBits(c.dlg));
             if (!effect) return;
-            applyInputUpdate(c.dlg, effect->update);
+            applyInputUpdate(c.dlg, effect->update, {c.peerAddr, c.run.port});
             c.dlg.AppendEventLog(c.peerText.c_str());
         })) {
         return;
@@ -80,7 +81,7 @@ bool receiveFrame(Connection& c, frames::SorrelReader& reader,
 
 void serveSorrelDevice(CMonitorDlg& dlg, ListenerRun& run, sock::Socket s,
                        const sock::SockAddrIn& peer) {
-    Connection c{dlg, run, s, sock::inetNtoa(peer.addr)};
+    Connection c{dlg, run, s, peer.addr, sock::inetNtoa(peer.addr)};
     sock::setNonBlocking(s, true);
     frames::SorrelReader reader;
     for (;;) {

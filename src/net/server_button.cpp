@@ -77,6 +77,7 @@ int CMonitorDlg::openListenSockets() {
         // connection that went away meanwhile must not block it.
         sock::setNonBlocking(s, true);
         runs[i] = std::make_shared<ListenerRun>(static_cast<int>(i), s, generation);
+        runs[i]->port = port;
         // The run's wake-up is a handle of the socket layer too.
         if (!runs[i]->wakeUp.valid()) {
             showNetworkError(*this, "S", runs[i]->wakeUp.error());
@@ -156,6 +157,7 @@ void startServer(CMonitorDlg& dlg) {
         return;
     }
     dlg.serverRunning.store(1);
+    dlg.signalHistory.serverStarted();
     dlg.statusLabel.invalidate();
     // Lamps painted grey while stopped show the running colours now.
     for (const InputControls& input : dlg.inputControls) input.lamp.invalidate();
@@ -177,13 +179,18 @@ void stopServer(CMonitorDlg& dlg) {
     stopListeners(dlg);
     if constexpr (variant::outputCount > 0) {
         dlg.stopOutputSenders(true);
-        for (std::size_t k = 0; k < dlg.outputOn.size(); ++k) {
-            dlg.outputOn[k].store(0);
-            dlg.outputControls[k].lamp.invalidate();
-        }
+        // Outputs are the rows after the inputs.
+        constexpr auto outputRows =
+            static_cast<std::uint8_t>(((1u << variant::outputCount) - 1) << variant::inputCount);
+        dlg.signalHistory.change({}, [&] {
+            for (auto& output : dlg.outputOn) output.store(0);
+            return history::RowWrite{outputRows, 0};
+        });
+        for (const OutputControls& output : dlg.outputControls) output.lamp.invalidate();
         net::disableOutputButtons(dlg);
     }
     dlg.serverRunning.store(0);
+    dlg.signalHistory.serverStopped();
     dlg.statusLabel.invalidate();
     // Stopped input lamps are grey whatever their state; a listener repaints
     // them when it ends, but without one nothing else would.

@@ -39,7 +39,8 @@ void onWindowWhileRunning(CMonitorDlg& dlg, const ListenerRun& run,
 
 // The input states as bits (bit k-1 for input k), and a frame's update.
 std::uint8_t inputBits(const CMonitorDlg& dlg);
-void applyInputUpdate(CMonitorDlg& dlg, frames::InputUpdate update);
+// The frame's device and port go into the history with the change.
+void applyInputUpdate(CMonitorDlg& dlg, frames::InputUpdate update, history::Source source);
 
 // Peer labels: a connection thread hands its text over without waiting and
 // only when it changes the label (run given); the window thread writes at

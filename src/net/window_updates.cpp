@@ -32,10 +32,15 @@ std::uint8_t inputBits(const CMonitorDlg& dlg) {
     return static_cast<std::uint8_t>(bits);
 }
 
-void applyInputUpdate(CMonitorDlg& dlg, frames::InputUpdate update) {
-    for (std::size_t k = 0; k < dlg.inputOn.size(); ++k) {
-        if ((update.written >> k & 1u) != 0) dlg.inputOn[k].store(update.values >> k & 1);
-    }
+void applyInputUpdate(CMonitorDlg& dlg, frames::InputUpdate update, history::Source source) {
+    // The states and their history change together, so that the history
+    // has them in the order the connections applied them.
+    dlg.signalHistory.change(source, [&] {
+        for (std::size_t k = 0; k < dlg.inputOn.size(); ++k) {
+            if ((update.written >> k & 1u) != 0) dlg.inputOn[k].store(update.values >> k & 1);
+        }
+        return history::RowWrite{update.written, update.values};
+    });
     // A repaint request is harmless whoever owns the window by now, and it
     // is handed over without waiting: a frame costs no trip to the window.
     for (std::size_t k = 0; k < dlg.inputControls.size(); ++k) {

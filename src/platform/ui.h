@@ -33,8 +33,14 @@ enum class Kind {
     Static,      // text or empty face (a lamp), see the static styles
     EtchedLine,  // etched horizontal separator
     Edit,
-    DropDownList  // combo box with a drop-down list
+    DropDownList,  // combo box with a drop-down list
+    Surface,       // drawn by the dialog (OnSurfacePaint), with mouse events
+    HScrollBar
 };
+
+// The window class of a surface in a Windows dialog template; the Windows
+// backend registers it.
+inline constexpr char surfaceWindowClass[] = "MonitorSurface";
 
 // Platform-neutral control styles; each backend maps them to its own.
 enum Style : std::uint32_t {
@@ -60,6 +66,7 @@ enum FrameStyle : std::uint32_t {
     frameSysMenu = 1u << 2,
     frameModal = 1u << 3,
     frameAppWindow = 1u << 4,  // shown in the task bar
+    frameResizable = 1u << 5,  // sizing border, minimise and maximise boxes
 };
 
 // One control of a dialog template. Positions are dialog units; texts are
@@ -137,13 +144,25 @@ struct CtlColorRequest {
     std::optional<Color> textBackground;
 };
 
-enum class Notification { Clicked, Changed, SelChange };
+enum class Notification { Clicked, Changed, SelChange, Scroll };
 
 enum class Key { Enter, Escape, Other };
 struct KeyMessage {
     Key key = Key::Other;
-    int keyCode = 0;
+    int keyCode = 0;  // the platform's virtual-key code
+    bool control = false;
 };
+// Virtual-key codes beyond letters and digits that the program reads.
+namespace vk {
+inline constexpr int end = 0x23;
+inline constexpr int home = 0x24;
+inline constexpr int left = 0x25;
+inline constexpr int right = 0x27;
+inline constexpr int add = 0x6B;  // on the number pad
+inline constexpr int subtract = 0x6D;
+inline constexpr int oemPlus = 0xBB;
+inline constexpr int oemMinus = 0xBD;
+}  // namespace vk
 
 // What a paint request offers the handler: the minimised window's state and
 // the calls needed to draw its icon.
@@ -157,6 +176,46 @@ public:
 struct Size {
     int cx = 0;
     int cy = 0;
+    bool operator==(const Size&) const = default;
+};
+
+struct Rect {
+    int x = 0;
+    int y = 0;
+    int cx = 0;
+    int cy = 0;
+    bool operator==(const Rect&) const = default;
+};
+
+// Drawing on a surface control, in pixels from its top left; the backend
+// shows the result at once when the paint handler returns.
+class Painter {
+public:
+    virtual ~Painter() = default;
+    virtual Size size() const = 0;
+    virtual void fillRect(const Rect& area, Color color) = 0;
+    // One pixel wide, both ends drawn.
+    virtual void line(int x0, int y0, int x1, int y1, Color color) = 0;
+    // In the dialog's font, the text's top left at x, y, no background.
+    virtual void text(int x, int y, std::string_view cp932, Color color) = 0;
+    virtual Size textExtent(std::string_view cp932) = 0;
+};
+
+struct MouseEvent {
+    enum class Kind { Press, Release, Move, Wheel, Leave };
+    Kind kind = Kind::Move;
+    int x = 0;  // from the surface's top left
+    int y = 0;
+    int wheelDelta = 0;  // 120 per notch, positive away from the user
+    bool leftButton = false;
+    bool control = false;
+};
+
+// A picture: pixels row by row from the top left.
+struct Image {
+    int width = 0;
+    int height = 0;
+    std::vector<Color> pixels;
 };
 
 // Save and open file dialogs. Filters use the platform's "a|b|c||" form.
@@ -205,11 +264,20 @@ public:
     void limitText(int bytes) const;
     void replaceSel(std::string_view cp932) const;  // insert at the caret
     void addString(std::string_view cp932) const;
+    void resetContent() const;  // a drop-down list's entries all go
     void setCurSel(int index) const;
     int curSel() const;
     bool isChecked() const;
     void setChecked(bool checked) const;
     void setFont(const Font& font) const;
+    // Place in the dialog's client area, in pixels.
+    void moveTo(const Rect& pixels) const;
+    Rect place() const;
+    // A scroll bar's range 0 to max, page and position.
+    void setScroll(int max, int page, int pos) const;
+    int scrollPos() const;
+    // What a surface shows, as it would paint now.
+    Image capture() const;
 
 private:
     Dialog* dialog_ = nullptr;
@@ -234,6 +302,24 @@ public:
     // and returns the end code.
     int DoModal();
     void EndDialog(int code);
+    // A modeless window: built, initialised and shown, then it lives in the
+    // loop of the window that runs until DestroyWindow. Its close box and
+    // Escape come to OnCancel, whose default then is DestroyWindow. False
+    // when it could not be built; a dialog may be created again once
+    // destroyed. Window thread only.
+    bool Create();
+    void DestroyWindow();
+    bool IsWindowOpen() const;
+    void BringToFront();
+    // Dialog units of the dialog's font in pixels, as the platform maps them.
+    Rect MapDialogRect(const Rect& dialogUnits);
+    // OnTimer(id) every interval on the window thread until KillTimer or
+    // the window's end.
+    void SetTimer(int id, int intervalMs);
+    void KillTimer(int id);
+    bool CopyImageToClipboard(const Image& image);
+    // The control with the keyboard focus; idNone when none with an id has it.
+    int FocusedControl();
 
     Control item(int id) { return Control(this, id); }
     const DialogLayout& layout() const { return layout_; }
@@ -279,6 +365,11 @@ public:
     // Framework defaults of the OK and Cancel commands.
     virtual void OnOK();
     virtual void OnCancel();
+    virtual void OnTimer(int) {}
+    // The client area's new size, after the user resized the window.
+    virtual void OnSize(Size) {}
+    virtual void OnSurfacePaint(int, Painter&) {}
+    virtual void OnSurfaceMouse(int, const MouseEvent&) {}
     // Routes a control notification to the derived class's handler; false
     // when no row of its routing table matches.
     virtual bool OnCommand(Notification notification, int controlId);
@@ -313,8 +404,11 @@ private:
     void invalidateFromWorker(int id);
     bool pressEnter();
 
+    void openBackend();
+
     const DialogLayout& layout_;
     Dialog* owner_;
+    bool modeless_ = false;
     std::unique_ptr<detail::WindowBackend> backend_;
     std::unique_ptr<detail::CallGate> gate_;
     std::unique_ptr<detail::WorkerSet> workers_;

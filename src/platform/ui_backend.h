@@ -25,6 +25,14 @@ public:
     // exist, tears the window down and returns the end code.
     virtual int runModal() = 0;
     virtual void endDialog(int code) = 0;
+    // A modeless window: built from the layout, OnInitDialog called, shown;
+    // false when it could not be built. destroy() calls destroySequence()
+    // while the controls still exist and takes the window down; it may be
+    // called from the window's own handlers.
+    virtual bool create() = 0;
+    virtual void destroy() = 0;
+    virtual bool isOpen() const = 0;
+    virtual void bringToFront() = 0;
 
     virtual std::string text(int id) = 0;
     virtual void setText(int id, std::string_view cp932) = 0;
@@ -35,17 +43,27 @@ public:
     virtual void limitText(int id, int bytes) = 0;
     virtual void replaceSel(int id, std::string_view cp932) = 0;
     virtual void addString(int id, std::string_view cp932) = 0;
+    virtual void resetContent(int id) = 0;
     virtual void setCurSel(int id, int index) = 0;
     virtual int curSel(int id) = 0;
     virtual bool isChecked(int id) = 0;
     virtual void setChecked(int id, bool checked) = 0;
     virtual void setFont(int id, const Font& font) = 0;
+    virtual void moveTo(int id, const Rect& pixels) = 0;
+    virtual Rect place(int id) = 0;
+    virtual void setScroll(int id, int max, int page, int pos) = 0;
+    virtual int scrollPos(int id) = 0;
+    virtual Image capture(int id) = 0;
 
     virtual void setCaption(std::string_view cp932) = 0;
     virtual std::string caption() = 0;
     virtual void setIcon(int iconResourceId, bool big) = 0;
     virtual bool isIconic() = 0;
     virtual Size clientSize() = 0;
+    virtual Rect mapDialogRect(const Rect& dialogUnits) = 0;
+    virtual void setTimer(int id, int intervalMs) = 0;
+    virtual void killTimer(int id) = 0;
+    virtual bool copyImage(const Image& image) = 0;
     // The id of the control with the keyboard focus; idNone when no control
     // with an id has it.
     virtual int focusedControl() { return idNone; }

@@ -66,6 +66,9 @@ void Control::replaceSel(std::string_view cp932) const {
 void Control::addString(std::string_view cp932) const {
     onWindow(dialog_, [&] { dialog_->backend()->addString(id_, cp932); });
 }
+void Control::resetContent() const {
+    onWindow(dialog_, [&] { dialog_->backend()->resetContent(id_); });
+}
 void Control::setCurSel(int index) const {
     onWindow(dialog_, [&] { dialog_->backend()->setCurSel(id_, index); });
 }
@@ -85,6 +88,27 @@ void Control::setChecked(bool checked) const {
 void Control::setFont(const Font& font) const {
     onWindow(dialog_, [&] { dialog_->backend()->setFont(id_, font); });
 }
+void Control::moveTo(const Rect& pixels) const {
+    onWindow(dialog_, [&] { dialog_->backend()->moveTo(id_, pixels); });
+}
+Rect Control::place() const {
+    Rect result;
+    onWindow(dialog_, [&] { result = dialog_->backend()->place(id_); });
+    return result;
+}
+void Control::setScroll(int max, int page, int pos) const {
+    onWindow(dialog_, [&] { dialog_->backend()->setScroll(id_, max, page, pos); });
+}
+int Control::scrollPos() const {
+    int result = 0;
+    onWindow(dialog_, [&] { result = dialog_->backend()->scrollPos(id_); });
+    return result;
+}
+Image Control::capture() const {
+    Image result;
+    onWindow(dialog_, [&] { result = dialog_->backend()->capture(id_); });
+    return result;
+}
 
 // ---- Dialog -----------------------------------------------------------------
 
@@ -92,16 +116,22 @@ Dialog::Dialog(const DialogLayout& layout, Dialog* owner)
     : layout_(layout), owner_(owner), workers_(std::make_unique<detail::WorkerSet>()) {}
 
 Dialog::~Dialog() {
+    // An owner destroys its modeless windows first, so that their own
+    // OnDestroy runs; this only keeps a forgotten one from outliving us.
+    if (IsWindowOpen()) backend_->destroy();
     workers_->joinAll();
 }
 
-int Dialog::DoModal() {
+void Dialog::openBackend() {
     backend_ = detail::createBackend(*this);
     gate_ = std::make_unique<detail::CallGate>(*backend_);
-    {
-        std::lock_guard lock(pendingRepaintsMutex_);
-        pendingRepaints_.clear();
-    }
+    std::lock_guard lock(pendingRepaintsMutex_);
+    pendingRepaints_.clear();
+}
+
+int Dialog::DoModal() {
+    modeless_ = false;
+    openBackend();
     const int code = backend_->runModal();
     workers_->joinAll();
     backend_.reset();
@@ -110,6 +140,52 @@ int Dialog::DoModal() {
 
 void Dialog::EndDialog(int code) {
     if (backend_) backend_->endDialog(code);
+}
+
+bool Dialog::Create() {
+    if (IsWindowOpen()) return true;
+    modeless_ = true;
+    openBackend();
+    return backend_->create();
+}
+
+void Dialog::DestroyWindow() {
+    if (!IsWindowOpen()) return;
+    backend_->destroy();
+}
+
+bool Dialog::IsWindowOpen() const {
+    return modeless_ && backend_ && backend_->isOpen();
+}
+
+void Dialog::BringToFront() {
+    if (IsWindowOpen()) backend_->bringToFront();
+}
+
+Rect Dialog::MapDialogRect(const Rect& dialogUnits) {
+    Rect result;
+    CallOnWindowThread([&] { result = backend_->mapDialogRect(dialogUnits); });
+    return result;
+}
+
+void Dialog::SetTimer(int id, int intervalMs) {
+    CallOnWindowThread([&] { backend_->setTimer(id, intervalMs); });
+}
+
+void Dialog::KillTimer(int id) {
+    CallOnWindowThread([&] { backend_->killTimer(id); });
+}
+
+int Dialog::FocusedControl() {
+    int result = idNone;
+    CallOnWindowThread([&] { result = backend_->focusedControl(); });
+    return result;
+}
+
+bool Dialog::CopyImageToClipboard(const Image& image) {
+    bool copied = false;
+    CallOnWindowThread([&] { copied = backend_->copyImage(image); });
+    return copied;
 }
 
 void Dialog::SetWindowText(std::string_view cp932) {
@@ -242,11 +318,20 @@ const Brush* Dialog::OnCtlColor(CtlColorRequest&) {
 bool Dialog::OnPaint(PaintContext&) {
     return false;
 }
+// A modeless window has no modal run to end: its OK and Cancel close it.
 void Dialog::OnOK() {
-    EndDialog(idOk);
+    if (modeless_) {
+        DestroyWindow();
+    } else {
+        EndDialog(idOk);
+    }
 }
 void Dialog::OnCancel() {
-    EndDialog(idCancel);
+    if (modeless_) {
+        DestroyWindow();
+    } else {
+        EndDialog(idCancel);
+    }
 }
 bool Dialog::OnCommand(Notification notification, int controlId) {
     if (notification != Notification::Clicked) return false;

@@ -2,6 +2,7 @@
 // do, driven by the test's modal scripts through ui::headless::Window.
 #include "platform/ui_headless.h"
 
+#include <algorithm>
 #include <atomic>
 #include <deque>
 #include <map>
@@ -38,6 +39,7 @@ struct Session {
     std::vector<std::string> messageBoxCaptions;
     std::vector<FileDialogRequest> fileDialogRequests;
     std::atomic<bool> failNextWorkerCall{false};
+    std::vector<Image> clipboardImages;
 };
 
 Session& session() {
@@ -70,6 +72,8 @@ struct ControlState {
     bool checked = false;
     std::optional<FontInfo> font;
     int invalidations = 0;
+    Rect place;
+    ScrollInfo scroll;
 
     bool isEdit() const { return kind == Kind::Edit; }
     bool isSingleLineEdit() const { return isEdit() && (styles & styleMultiline) == 0; }
@@ -93,8 +97,67 @@ CtlKind colourKindOf(const ControlState& control) {
         case Kind::Static:
         case Kind::EtchedLine:
             return CtlKind::Static;
+        case Kind::Surface:
+        case Kind::HScrollBar:
+            return CtlKind::Other;
     }
     return CtlKind::Other;
+}
+
+// Draws nothing, and keeps every call: what a person would see, as data.
+class RecordingPainter : public Painter {
+public:
+    explicit RecordingPainter(Size size) : size_(size) {}
+    Size size() const override { return size_; }
+    void fillRect(const Rect& area, Color color) override {
+        ops_.push_back({DrawOp::Kind::Fill, area, color, {}});
+    }
+    void line(int x0, int y0, int x1, int y1, Color color) override {
+        ops_.push_back({DrawOp::Kind::Line, {x0, y0, x1, y1}, color, {}});
+    }
+    void text(int x, int y, std::string_view cp932, Color color) override {
+        const Size extent = textExtent(cp932);
+        ops_.push_back(
+            {DrawOp::Kind::Text, {x, y, extent.cx, extent.cy}, color, std::string(cp932)});
+    }
+    Size textExtent(std::string_view cp932) override {
+        return {static_cast<int>(cp932.size()) * baseUnitX, baseUnitY};
+    }
+    std::vector<DrawOp>& ops() { return ops_; }
+
+private:
+    Size size_;
+    std::vector<DrawOp> ops_;
+};
+
+// The fills and lines of a paint as pixels; texts leave no mark.
+Image rasterise(Size size, const std::vector<DrawOp>& ops) {
+    Image image;
+    image.width = std::max(size.cx, 0);
+    image.height = std::max(size.cy, 0);
+    image.pixels.assign(static_cast<std::size_t>(image.width) * image.height, rgb(255, 255, 255));
+    const auto set = [&](int x, int y, Color color) {
+        if (x >= 0 && y >= 0 && x < image.width && y < image.height) {
+            image.pixels[static_cast<std::size_t>(y) * image.width + x] = color;
+        }
+    };
+    for (const DrawOp& op : ops) {
+        if (op.kind == DrawOp::Kind::Fill) {
+            for (int y = op.area.y; y < op.area.y + op.area.cy; ++y) {
+                for (int x = op.area.x; x < op.area.x + op.area.cx; ++x) set(x, y, op.color);
+            }
+        } else if (op.kind == DrawOp::Kind::Line) {
+            // The program draws horizontal and vertical lines only.
+            for (int y = std::min(op.area.y, op.area.cy); y <= std::max(op.area.y, op.area.cy);
+                 ++y) {
+                for (int x = std::min(op.area.x, op.area.cx); x <= std::max(op.area.x, op.area.cx);
+                     ++x) {
+                    set(x, y, op.color);
+                }
+            }
+        }
+    }
+    return image;
 }
 
 class RecordingPaintContext : public PaintContext {
@@ -112,7 +175,24 @@ private:
 class HeadlessBackend : public detail::WindowBackend {
 public:
     explicit HeadlessBackend(Dialog& owner)
-        : WindowBackend(owner), windowThread_(std::this_thread::get_id()) {}
+        : WindowBackend(owner), windowThread_(std::this_thread::get_id()), hands_(*this) {}
+
+    bool create() override {
+        std::lock_guard guard(lock());
+        buildControls();
+        open_ = true;
+        if (dialog().OnInitDialog()) focusFirstTabStop();
+        runPosted();
+        return true;
+    }
+    void destroy() override {
+        if (!open_) return;
+        open_ = false;
+        timers_.clear();
+        destroySequence();
+    }
+    bool isOpen() const override { return open_; }
+    void bringToFront() override { ++frontRequests_; }
 
     int runModal() override {
         {
@@ -198,6 +278,12 @@ public:
             control->entries.emplace_back(cp932);
         }
     }
+    void resetContent(int id) override {
+        ControlState* control = find(id);
+        if (control == nullptr || control->kind != Kind::DropDownList) return;
+        control->entries.clear();
+        control->curSel = -1;
+    }
     void setCurSel(int id, int index) override {
         ControlState* control = find(id);
         if (control == nullptr || control->kind != Kind::DropDownList) return;
@@ -220,6 +306,45 @@ public:
             control->font = FontInfo{font.face(), font.tenthsOfPoint()};
         }
     }
+    void moveTo(int id, const Rect& pixels) override {
+        if (ControlState* control = find(id)) control->place = pixels;
+    }
+    Rect place(int id) override {
+        const ControlState* control = find(id);
+        return control != nullptr ? control->place : Rect{};
+    }
+    void setScroll(int id, int max, int page, int pos) override {
+        if (ControlState* control = find(id)) {
+            control->scroll = {max, page, std::clamp(pos, 0, std::max(0, max - page))};
+        }
+    }
+    int scrollPos(int id) override {
+        const ControlState* control = find(id);
+        return control != nullptr ? control->scroll.pos : 0;
+    }
+    std::vector<DrawOp> paintSurface(int id) {
+        const ControlState* control = find(id);
+        if (control == nullptr || control->kind != Kind::Surface) return {};
+        RecordingPainter painter({control->place.cx, control->place.cy});
+        dialog().OnSurfacePaint(id, painter);
+        return std::move(painter.ops());
+    }
+    Image capture(int id) override {
+        const ControlState* control = find(id);
+        if (control == nullptr) return {};
+        return rasterise({control->place.cx, control->place.cy}, paintSurface(id));
+    }
+    Rect mapDialogRect(const Rect& du) override {
+        return {dialogUnitsToPixels(du.x, baseUnitX, 4), dialogUnitsToPixels(du.y, baseUnitY, 8),
+                dialogUnitsToPixels(du.cx, baseUnitX, 4), dialogUnitsToPixels(du.cy, baseUnitY, 8)};
+    }
+    void setTimer(int id, int intervalMs) override { timers_[id] = intervalMs; }
+    void killTimer(int id) override { timers_.erase(id); }
+    bool copyImage(const Image& image) override {
+        std::lock_guard lock(session().mutex);
+        session().clipboardImages.push_back(image);
+        return true;
+    }
 
     void setCaption(std::string_view cp932) override { caption_ = cp932; }
     std::string caption() override { return caption_; }
@@ -229,6 +354,7 @@ public:
     bool isIconic() override { return minimised_; }
     int focusedControl() override { return focus_; }
     Size clientSize() override {
+        if (resized_) return *resized_;
         const DialogLayout& layout = dialog().layout();
         return {dialogUnitsToPixels(layout.cx, baseUnitX, 4),
                 dialogUnitsToPixels(layout.cy, baseUnitY, 8)};
@@ -312,6 +438,13 @@ public:
     void setFocus(int id) { focus_ = id; }
 
     const IconSet& icons() const { return icons_; }
+    Window& hands() { return hands_; }
+    int frontRequests() const { return frontRequests_; }
+    void setResized(Size client) { resized_ = client; }
+    std::optional<int> timerInterval(int id) const {
+        const auto found = timers_.find(id);
+        return found != timers_.end() ? std::optional<int>(found->second) : std::nullopt;
+    }
     void setMinimised(bool minimised) { minimised_ = minimised; }
     bool ended() const { return ended_.load(); }
     int endCode() const { return endCode_.load(); }
@@ -328,6 +461,7 @@ private:
             if (entry.kind != Kind::DropDownList && entry.text != nullptr) {
                 control.text = text::utf8ToCp932(entry.text);
             }
+            control.place = mapDialogRect({entry.x, entry.y, entry.cx, entry.cy});
             // The platform finds the first control with an id.
             controls_.emplace(entry.id, std::move(control));
         }
@@ -352,6 +486,11 @@ private:
     std::atomic<int> endCode_{0};
     std::mutex postedMutex_;
     std::deque<std::function<void()>> posted_;
+    Window hands_;
+    bool open_ = false;
+    int frontRequests_ = 0;
+    std::optional<Size> resized_;
+    std::map<int, int> timers_;
 };
 
 // ---- Window -----------------------------------------------------------------
@@ -532,6 +671,63 @@ int Window::endCode() {
     return backend_.endCode();
 }
 
+bool Window::open() {
+    return act([&] { return backend_.isOpen(); });
+}
+int Window::frontRequests() {
+    return act([&] { return backend_.frontRequests(); });
+}
+void Window::resize(Size client) {
+    act([&] {
+        backend_.setResized(client);
+        dialog().OnSize(client);
+    });
+}
+std::optional<int> Window::timerInterval(int id) {
+    return act([&] { return backend_.timerInterval(id); });
+}
+void Window::fireTimer(int id) {
+    act([&] {
+        if (backend_.timerInterval(id)) dialog().OnTimer(id);
+    });
+}
+std::vector<DrawOp> Window::paintSurface(int id) {
+    return act([&] { return backend_.paintSurface(id); });
+}
+void Window::mouse(int id, const MouseEvent& event) {
+    act([&] {
+        const ControlState* control = backend_.find(id);
+        if (control != nullptr && control->kind == Kind::Surface) {
+            dialog().OnSurfaceMouse(id, event);
+        }
+    });
+}
+void Window::pressKeyCode(int keyCode, bool control) {
+    act([&] { dialog().PreTranslateMessage(KeyMessage{Key::Other, keyCode, control}); });
+}
+void Window::scrollTo(int id, int pos) {
+    act([&] {
+        ControlState* control = backend_.find(id);
+        if (control == nullptr || control->kind != Kind::HScrollBar) return;
+        control->scroll.pos =
+            std::clamp(pos, 0, std::max(0, control->scroll.max - control->scroll.page));
+        dialog().OnCommand(Notification::Scroll, id);
+    });
+}
+ScrollInfo Window::scrollInfo(int id) {
+    return act([&] {
+        const ControlState* control = backend_.find(id);
+        return control != nullptr ? control->scroll : ScrollInfo{};
+    });
+}
+Rect Window::place(int id) {
+    return act([&] { return backend_.place(id); });
+}
+
+Window& windowOf(Dialog& dialog) {
+    return static_cast<HeadlessBackend*>(dialog.backend())->hands();
+}
+
 // ---- session ----------------------------------------------------------------
 
 void queueModalScript(std::function<void(Window&)> script) {
@@ -574,6 +770,11 @@ void failNextWorkerCall() {
     session().failNextWorkerCall.store(true);
 }
 
+std::vector<Image> clipboardImages() {
+    std::lock_guard lock(session().mutex);
+    return session().clipboardImages;
+}
+
 void resetSession() {
     session().failNextWorkerCall.store(false);
     std::lock_guard lock(session().mutex);
@@ -582,6 +783,7 @@ void resetSession() {
     session().messageBoxes.clear();
     session().messageBoxCaptions.clear();
     session().fileDialogRequests.clear();
+    session().clipboardImages.clear();
 }
 
 }  // namespace ui::headless

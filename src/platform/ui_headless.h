@@ -45,6 +45,24 @@ struct Point {
     bool operator==(const Point&) const = default;
 };
 
+// One drawing call of a surface's paint handler. A line runs from (x, y)
+// to (cx, cy); a text's area is its top left and extent (6 pixels a byte,
+// 13 high).
+struct DrawOp {
+    enum class Kind { Fill, Line, Text };
+    Kind kind = Kind::Fill;
+    Rect area;
+    Color color = 0;
+    std::string text;  // CP932
+};
+
+struct ScrollInfo {
+    int max = 0;
+    int page = 0;
+    int pos = 0;
+    bool operator==(const ScrollInfo&) const = default;
+};
+
 struct PaintResult {
     bool handled = false;  // OnPaint's answer; false: default painting
     bool backgroundErased = false;
@@ -101,11 +119,31 @@ public:
     bool ended();
     int endCode();
 
+    // ---- modeless windows, surfaces, scroll bars and timers ----
+    bool open();
+    int frontRequests();  // how often the program brought the window to the front
+    // The user drags the window's border: the client area's new size.
+    void resize(Size client);
+    std::optional<int> timerInterval(int id);  // nothing: no timer runs
+    void fireTimer(int id);
+    // A surface repaints: what its paint handler drew, in order.
+    std::vector<DrawOp> paintSurface(int id);
+    void mouse(int id, const MouseEvent& event);
+    // A key with its virtual-key code, through PreTranslateMessage.
+    void pressKeyCode(int keyCode, bool control = false);
+    // The user moves a scroll bar's thumb; raises Scroll.
+    void scrollTo(int id, int pos);
+    ScrollInfo scrollInfo(int id);
+    Rect place(int id);
+
 private:
     template <class F>
     auto act(F&& fn);
     HeadlessBackend& backend_;
 };
+
+// The hands and eyes of a modeless dialog while its window is open.
+Window& windowOf(Dialog& dialog);
 
 // ---- session: shared by every dialog a test runs ----
 
@@ -132,6 +170,7 @@ Leftovers leftovers();
 // The next call or hand-over that a worker thread makes into the window
 // throws, as a failure inside the window system would (a worker's fault).
 void failNextWorkerCall();
+std::vector<Image> clipboardImages();  // in the order copied
 // Forgets queued scripts and answers and every record.
 void resetSession();
 

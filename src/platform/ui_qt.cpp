@@ -1,6 +1,7 @@
 // The dialog framework on Qt Widgets: one top-level widget per dialog, built
 // from the dialog's layout table, with the platform's message routing.
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QEventLoop>
 #include <QKeyEvent>
@@ -11,7 +12,9 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QStyle>
+#include <QTimer>
 #include <algorithm>
+#include <map>
 #include <mutex>
 #include <unordered_map>
 #include <vector>
@@ -26,24 +29,48 @@ namespace {
 
 using namespace ui::qt;
 
+// The platform's virtual key of a key that is not a letter, digit or space;
+// 0 for keys the program does not tell apart.
+int virtualKeyOf(const QKeyEvent& event) {
+    const bool keypad = (event.modifiers() & Qt::KeypadModifier) != 0;
+    switch (event.key()) {
+        case Qt::Key_Plus:
+        case Qt::Key_Equal:
+            return keypad ? vk::add : vk::oemPlus;
+        case Qt::Key_Minus:
+            return keypad ? vk::subtract : vk::oemMinus;
+        case Qt::Key_Left:
+            return vk::left;
+        case Qt::Key_Right:
+            return vk::right;
+        case Qt::Key_Home:
+            return vk::home;
+        case Qt::Key_End:
+            return vk::end;
+        default:
+            return 0;
+    }
+}
+
 KeyMessage toKeyMessage(const QKeyEvent& event) {
+    const bool control = (event.modifiers() & Qt::ControlModifier) != 0;
     switch (event.key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            return {Key::Enter, 13};
+            return {Key::Enter, 13, control};
         case Qt::Key_Escape:
-            return {Key::Escape, 27};
+            return {Key::Escape, 27, control};
         case Qt::Key_Tab:
-            return {Key::Other, 9};
+            return {Key::Other, 9, control};
         default:
             break;
     }
     // Letters, digits and space carry the same numbers as the platform's
-    // virtual keys; other keys are not told apart.
+    // virtual keys.
     const int key = event.key();
     const bool sameNumber = (key >= Qt::Key_A && key <= Qt::Key_Z) ||
                             (key >= Qt::Key_0 && key <= Qt::Key_9) || key == Qt::Key_Space;
-    return {Key::Other, sameNumber ? key : 0};
+    return {Key::Other, sameNumber ? key : virtualKeyOf(event), control};
 }
 
 // What the minimised window's paint handler draws with.
@@ -88,6 +115,7 @@ protected:
         event->ignore();
         dialog_.OnCancel();
     }
+    void resizeEvent(QResizeEvent*) override { dialog_.OnSize({width(), height()}); }
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         QtPaintContext context(painter, *this);
@@ -114,6 +142,16 @@ public:
         ended_ = true;
         if (loop_ != nullptr) loop_->exit();
     }
+    bool create() override;
+    void destroy() override;
+    bool isOpen() const override { return window_ != nullptr && modeless_; }
+    void bringToFront() override {
+        if (window_ == nullptr) return;
+        if (window_->isMinimized()) window_->showNormal();
+        window_->show();
+        window_->raise();
+        window_->activateWindow();
+    }
 
     std::string text(int id) override;
     void setText(int id, std::string_view cp932) override;
@@ -137,6 +175,9 @@ public:
     void addString(int id, std::string_view cp932) override {
         if (auto* combo = dynamic_cast<QComboBox*>(find(id))) combo->addItem(fromCp932(cp932));
     }
+    void resetContent(int id) override {
+        if (auto* combo = dynamic_cast<QComboBox*>(find(id))) combo->clear();
+    }
     void setCurSel(int id, int index) override {
         auto* combo = dynamic_cast<QComboBox*>(find(id));
         if (combo == nullptr) return;
@@ -158,6 +199,61 @@ public:
         if (widget != nullptr && font.valid()) {
             widget->setFont(screenFont(font.face().c_str(), font.tenthsOfPoint() / 10.0));
         }
+    }
+
+    void moveTo(int id, const Rect& pixels) override {
+        if (QWidget* widget = find(id))
+            widget->setGeometry(pixels.x, pixels.y, pixels.cx, pixels.cy);
+    }
+    Rect place(int id) override {
+        QWidget* widget = find(id);
+        if (widget == nullptr) return {};
+        const QRect area = widget->geometry();
+        return {area.x(), area.y(), area.width(), area.height()};
+    }
+    void setScroll(int id, int max, int page, int pos) override {
+        if (auto* bar = dynamic_cast<ScrollBarControl*>(find(id)))
+            bar->setProgramScroll(max, page, pos);
+    }
+    int scrollPos(int id) override {
+        auto* bar = dynamic_cast<ScrollBarControl*>(find(id));
+        return bar != nullptr ? bar->value() : 0;
+    }
+    Image capture(int id) override {
+        auto* surface = dynamic_cast<SurfaceControl*>(find(id));
+        return surface != nullptr ? surface->capture() : Image{};
+    }
+    Rect mapDialogRect(const Rect& du) override {
+        if (window_ == nullptr) return {};
+        const QRect area = DialogUnits(window_->font()).toPixels(du.x, du.y, du.cx, du.cy);
+        return {area.x(), area.y(), area.width(), area.height()};
+    }
+    void setTimer(int id, int intervalMs) override {
+        if (window_ == nullptr) return;
+        QTimer*& timer = timers_[id];
+        if (timer == nullptr) {
+            timer = new QTimer(window_);
+            QObject::connect(timer, &QTimer::timeout, window_,
+                             [this, id] { dialog().OnTimer(id); });
+        }
+        timer->start(intervalMs);
+    }
+    void killTimer(int id) override {
+        const auto found = timers_.find(id);
+        if (found == timers_.end()) return;
+        delete found->second;
+        timers_.erase(found);
+    }
+    bool copyImage(const Image& image) override {
+        QImage picture(image.width, image.height, QImage::Format_RGB32);
+        for (int y = 0; y < image.height; ++y) {
+            for (int x = 0; x < image.width; ++x) {
+                const Color c = image.pixels[static_cast<std::size_t>(y) * image.width + x];
+                picture.setPixel(x, y, qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF));
+            }
+        }
+        QApplication::clipboard()->setImage(picture);
+        return true;
     }
 
     void setCaption(std::string_view cp932) override {
@@ -220,7 +316,12 @@ private:
     void focusFirstTabStop();
     void notify(Notification notification, int id) { dialog().OnCommand(notification, id); }
 
+    void tearDown();
+
     DialogWindow* window_ = nullptr;
+    bool modeless_ = false;
+    std::unique_ptr<KeyRoute> keys_;
+    std::map<int, QTimer*> timers_;
     std::unordered_map<int, QWidget*> controls_;
     std::vector<QWidget*> templateOrder_;
     QEventLoop* loop_ = nullptr;
@@ -269,13 +370,23 @@ void QtBackend::build() {
     if ((layout.frameStyles & frameSysMenu) != 0) {
         flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
     }
+    if ((layout.frameStyles & frameResizable) != 0) {
+        flags |= Qt::WindowMinMaxButtonsHint;
+        // Its own window beside its owner, not a dialog over it.
+        flags = (flags & ~Qt::WindowType_Mask) | Qt::Window;
+    }
     window_ = new DialogWindow(dialog(), owner, flags);
-    if (owner != nullptr) window_->setWindowModality(Qt::ApplicationModal);
+    if (owner != nullptr && !modeless_) window_->setWindowModality(Qt::ApplicationModal);
     window_->setWindowTitle(QString::fromUtf8(layout.caption));
     const QFont font = screenFont(layout.fontFace, layout.fontPoints);
     window_->setFont(font);
     const DialogUnits units(window_->font());
-    window_->setFixedSize(units.toPixels(layout.cx, layout.cy));
+    if ((layout.frameStyles & frameResizable) != 0) {
+        window_->resize(units.toPixels(layout.cx, layout.cy));
+        window_->setMinimumSize(units.toPixels(layout.cx, layout.cy));
+    } else {
+        window_->setFixedSize(units.toPixels(layout.cx, layout.cy));
+    }
 
     for (const ControlLayout& control : layout.controls) {
         QWidget* widget = createControl(control);
@@ -357,6 +468,16 @@ QWidget* QtBackend::createControl(const ControlLayout& layout) {
                              [this, id] { notify(Notification::SelChange, id); });
             return combo;
         }
+        case Kind::Surface: {
+            auto* surface = new SurfaceControl(dialog(), id, window_);
+            surface->setFocusPolicy(focusable);
+            return surface;
+        }
+        case Kind::HScrollBar: {
+            auto* bar = new ScrollBarControl(dialog(), id, window_);
+            bar->setFocusPolicy(Qt::NoFocus);
+            return bar;
+        }
     }
     return new QWidget(window_);
 }
@@ -433,6 +554,42 @@ int QtBackend::runModal() {
         destroySequence();
     }
     g_running.erase(std::find(g_running.begin(), g_running.end(), this));
+    timers_.clear();  // they go with the window
+    tearDown();
+    delete window_;
+    window_ = nullptr;
+    return endCode_;
+}
+
+bool QtBackend::create() {
+    modeless_ = true;
+    build();
+    keys_ = std::make_unique<KeyRoute>(*this);
+    const bool systemSetsFocus = dialog().OnInitDialog();
+    if (window_ == nullptr) return false;
+    centreOverOwner();
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+    if (systemSetsFocus) focusFirstTabStop();
+    return true;
+}
+
+// May run inside the window's own event handler: the widget goes once
+// control is back in the event loop.
+void QtBackend::destroy() {
+    if (window_ == nullptr) return;
+    window_->hide();
+    destroySequence();
+    keys_.reset();
+    for (auto& [id, timer] : timers_) delete timer;
+    timers_.clear();
+    tearDown();
+    window_->deleteLater();
+    window_ = nullptr;
+}
+
+void QtBackend::tearDown() {
     {
         // Work posted for the window from now on is dropped; work already
         // queued goes with the window object.
@@ -441,9 +598,6 @@ int QtBackend::runModal() {
     }
     controls_.clear();
     templateOrder_.clear();
-    delete window_;
-    window_ = nullptr;
-    return endCode_;
 }
 
 std::string QtBackend::text(int id) {

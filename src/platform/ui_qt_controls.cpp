@@ -1,11 +1,14 @@
 #include "platform/ui_qt_controls.h"
 
+#include <QImage>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionButton>
 #include <QStyleOptionGroupBox>
 #include <QStylePainter>
 #include <QValidator>
+#include <QWheelEvent>
 #include <limits>
 #include <string>
 #include <utility>
@@ -299,6 +302,121 @@ void MultiLineEditControl::paintEvent(QPaintEvent* event) {
                     requestColors(dialog_, id_, staticFace ? CtlKind::Static : CtlKind::Edit),
                     staticFace);
     QPlainTextEdit::paintEvent(event);
+}
+
+// ---- QtPainter --------------------------------------------------------------
+
+QtPainter::QtPainter(QPainter& painter, QSize size) : painter_(painter), size_(size) {
+    painter_.setRenderHint(QPainter::Antialiasing, false);
+}
+
+void QtPainter::fillRect(const Rect& area, Color color) {
+    painter_.fillRect(QRect(area.x, area.y, area.cx, area.cy), toQColor(color));
+}
+
+void QtPainter::line(int x0, int y0, int x1, int y1, Color color) {
+    painter_.setPen(QPen(toQColor(color), 0));
+    painter_.drawLine(x0, y0, x1, y1);
+}
+
+void QtPainter::text(int x, int y, std::string_view cp932, Color color) {
+    painter_.setPen(toQColor(color));
+    painter_.drawText(QPoint(x, y + painter_.fontMetrics().ascent()), fromCp932(cp932));
+}
+
+Size QtPainter::textExtent(std::string_view cp932) {
+    const QFontMetrics metrics = painter_.fontMetrics();
+    return {metrics.horizontalAdvance(fromCp932(cp932)), metrics.height()};
+}
+
+// ---- SurfaceControl ---------------------------------------------------------
+
+SurfaceControl::SurfaceControl(Dialog& dialog, int id, QWidget* parent)
+    : QWidget(parent), dialog_(dialog), id_(id) {
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void SurfaceControl::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setFont(font());
+    QtPainter drawing(painter, size());
+    dialog_.OnSurfacePaint(id_, drawing);
+}
+
+Image SurfaceControl::capture() {
+    QImage picture(size(), QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    {
+        QPainter painter(&picture);
+        painter.setFont(font());
+        QtPainter drawing(painter, size());
+        dialog_.OnSurfacePaint(id_, drawing);
+    }
+    Image image;
+    image.width = picture.width();
+    image.height = picture.height();
+    image.pixels.reserve(static_cast<std::size_t>(image.width) * image.height);
+    for (int y = 0; y < image.height; ++y) {
+        for (int x = 0; x < image.width; ++x) {
+            const QRgb pixel = picture.pixel(x, y);
+            image.pixels.push_back(rgb(qRed(pixel), qGreen(pixel), qBlue(pixel)));
+        }
+    }
+    return image;
+}
+
+void SurfaceControl::send(MouseEvent::Kind kind, QPointF at, Qt::MouseButtons buttons,
+                          Qt::KeyboardModifiers modifiers, int wheelDelta) {
+    MouseEvent event;
+    event.kind = kind;
+    event.x = static_cast<int>(at.x());
+    event.y = static_cast<int>(at.y());
+    event.wheelDelta = wheelDelta;
+    event.leftButton = (buttons & Qt::LeftButton) != 0;
+    event.control = (modifiers & Qt::ControlModifier) != 0;
+    dialog_.OnSurfaceMouse(id_, event);
+}
+
+void SurfaceControl::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    setFocus(Qt::MouseFocusReason);
+    send(MouseEvent::Kind::Press, event->position(), event->buttons(), event->modifiers());
+}
+
+void SurfaceControl::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    send(MouseEvent::Kind::Release, event->position(), event->buttons(), event->modifiers());
+}
+
+void SurfaceControl::mouseMoveEvent(QMouseEvent* event) {
+    send(MouseEvent::Kind::Move, event->position(), event->buttons(), event->modifiers());
+}
+
+void SurfaceControl::wheelEvent(QWheelEvent* event) {
+    send(MouseEvent::Kind::Wheel, event->position(), event->buttons(), event->modifiers(),
+         event->angleDelta().y());
+}
+
+void SurfaceControl::leaveEvent(QEvent*) {
+    send(MouseEvent::Kind::Leave, QPointF(), Qt::NoButton, Qt::NoModifier);
+}
+
+// ---- ScrollBarControl -------------------------------------------------------
+
+ScrollBarControl::ScrollBarControl(Dialog& dialog, int id, QWidget* parent)
+    : QScrollBar(Qt::Horizontal, parent) {
+    QObject::connect(this, &QScrollBar::valueChanged, this, [this, &dialog, id] {
+        if (!programChanging_) dialog.OnCommand(Notification::Scroll, id);
+    });
+}
+
+void ScrollBarControl::setProgramScroll(int max, int page, int pos) {
+    ProgramChange change(programChanging_);
+    setRange(0, std::max(0, max - page));
+    setPageStep(std::max(1, page));
+    setSingleStep(std::max(1, page / 10));
+    setValue(pos);
 }
 
 }  // namespace ui::qt

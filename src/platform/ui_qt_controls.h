@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QString>
 #include <QWidget>
 #include <cstdint>
@@ -121,6 +122,54 @@ protected:
 private:
     Dialog& dialog_;
     int id_;
+    bool programChanging_ = false;
+};
+
+// Drawing calls of a surface's paint handler, on a QPainter.
+class QtPainter : public Painter {
+public:
+    QtPainter(QPainter& painter, QSize size);
+    Size size() const override { return {size_.width(), size_.height()}; }
+    void fillRect(const Rect& area, Color color) override;
+    void line(int x0, int y0, int x1, int y1, Color color) override;
+    void text(int x, int y, std::string_view cp932, Color color) override;
+    Size textExtent(std::string_view cp932) override;
+
+private:
+    QPainter& painter_;
+    QSize size_;
+};
+
+// A surface: its dialog paints it and hears its mouse.
+class SurfaceControl : public QWidget {
+public:
+    SurfaceControl(Dialog& dialog, int id, QWidget* parent);
+    // What the dialog paints, as a picture of the surface's size.
+    Image capture();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    void send(MouseEvent::Kind kind, QPointF at, Qt::MouseButtons buttons,
+              Qt::KeyboardModifiers modifiers, int wheelDelta = 0);
+    Dialog& dialog_;
+    int id_;
+};
+
+// A horizontal scroll bar that reports the user's moves only.
+class ScrollBarControl : public QScrollBar {
+public:
+    ScrollBarControl(Dialog& dialog, int id, QWidget* parent);
+    // Range and page as the platform counts them: positions 0 to max - page.
+    void setProgramScroll(int max, int page, int pos);
+
+private:
     bool programChanging_ = false;
 };
 

@@ -16,6 +16,7 @@
 #include "platform/edit_byte_limit.h"
 #include "platform/ui_backend.h"
 #include "platform/ui_win32_file_dialog.h"
+#include "platform/ui_win32_surface.h"
 #include "platform/ui_win32_text.h"
 
 namespace ui::detail {
@@ -34,6 +35,9 @@ class Win32Backend;
 // owner is owned by the innermost one, as the framework does with its main
 // window.
 thread_local std::vector<Win32Backend*> t_modalRuns;
+// The modeless windows of this thread, whose keys the running loop passes
+// through their own pre-translation.
+thread_local std::vector<Win32Backend*> t_modeless;
 
 Key keyOf(WPARAM virtualKey) {
     switch (virtualKey) {
@@ -96,10 +100,32 @@ private:
 class Win32Backend final : public WindowBackend {
 public:
     explicit Win32Backend(Dialog& dialog)
-        : WindowBackend(dialog), windowThread_(std::this_thread::get_id()) {}
-    ~Win32Backend() override { releaseObjects(); }
+        : WindowBackend(dialog), windowThread_(std::this_thread::get_id()) {
+        win32::registerSurfaceClass();
+    }
+    ~Win32Backend() override {
+        std::erase(t_modeless, this);
+        releaseObjects();
+    }
 
     int runModal() override;
+    bool create() override;
+    void destroy() override;
+    bool isOpen() const override { return modeless_ && window_ != nullptr; }
+    void bringToFront() override {
+        if (window_ == nullptr) return;
+        if (IsIconic(window_) != FALSE) ShowWindow(window_, SW_RESTORE);
+        SetForegroundWindow(window_);
+        BringWindowToTop(window_);
+    }
+    // Passes a key of any modeless window through that window's own
+    // pre-translation.
+    static bool preTranslateModeless(const MSG& message) {
+        for (Win32Backend* backend : t_modeless) {
+            if (backend->preTranslate(message)) return true;
+        }
+        return false;
+    }
     void endDialog(int code) override {
         code_.store(code);
         ended_.store(true);
@@ -134,6 +160,7 @@ public:
         const std::wstring wide = wideFromCp932(cp932);
         SendMessageW(item(id), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
     }
+    void resetContent(int id) override { SendMessageW(item(id), CB_RESETCONTENT, 0, 0); }
     void setCurSel(int id, int index) override {
         SendMessageW(item(id), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
     }
@@ -154,6 +181,53 @@ public:
             SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fontFor(font)), TRUE);
         }
     }
+
+    void moveTo(int id, const Rect& pixels) override {
+        if (HWND control = item(id))
+            MoveWindow(control, pixels.x, pixels.y, pixels.cx, pixels.cy, TRUE);
+    }
+    Rect place(int id) override {
+        HWND control = item(id);
+        RECT area{};
+        if (control == nullptr || GetWindowRect(control, &area) == FALSE) return {};
+        MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&area), 2);
+        return {area.left, area.top, area.right - area.left, area.bottom - area.top};
+    }
+    // The platform's range counts the last position of the page: positions
+    // run from 0 to max - page.
+    void setScroll(int id, int max, int page, int pos) override {
+        SCROLLINFO info{};
+        info.cbSize = sizeof info;
+        info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+        info.nMin = 0;
+        info.nMax = std::max(0, max - 1);
+        info.nPage = static_cast<UINT>(std::max(page, 1));
+        info.nPos = pos;
+        SetScrollInfo(item(id), SB_CTL, &info, TRUE);
+    }
+    int scrollPos(int id) override {
+        SCROLLINFO info{};
+        info.cbSize = sizeof info;
+        info.fMask = SIF_POS;
+        return GetScrollInfo(item(id), SB_CTL, &info) != FALSE ? info.nPos : 0;
+    }
+    Image capture(int id) override {
+        HWND control = item(id);
+        return control != nullptr ? win32::captureSurface(control) : Image{};
+    }
+    Rect mapDialogRect(const Rect& du) override {
+        RECT area{du.x, du.y, du.x + du.cx, du.y + du.cy};
+        if (window_ != nullptr) MapDialogRect(window_, &area);
+        return {area.left, area.top, area.right - area.left, area.bottom - area.top};
+    }
+    void setTimer(int id, int intervalMs) override {
+        if (window_ != nullptr)
+            ::SetTimer(window_, static_cast<UINT_PTR>(id), static_cast<UINT>(intervalMs), nullptr);
+    }
+    void killTimer(int id) override {
+        if (window_ != nullptr) ::KillTimer(window_, static_cast<UINT_PTR>(id));
+    }
+    bool copyImage(const Image& image) override;
 
     void setCaption(std::string_view cp932) override {
         if (window_ != nullptr) SetWindowTextW(window_, wideFromCp932(cp932).c_str());
@@ -196,6 +270,8 @@ private:
     void editChanged(int id);
     INT_PTR controlColour(CtlKind kind, HDC dc, HWND control);
     bool paint();
+    void scroll(HWND bar, int code);
+    void buildTables();
     HWND item(int id) const { return window_ != nullptr ? GetDlgItem(window_, id) : nullptr; }
     HBRUSH brushFor(Color color);
     HFONT fontFor(const Font& font);
@@ -220,6 +296,8 @@ private:
 
     const std::thread::id windowThread_;
     HWND window_ = nullptr;
+    bool modeless_ = false;
+    SIZE minimumSize_{};  // a resizable window's first size
     std::atomic<bool> ended_{false};
     std::atomic<int> code_{idCancel};
 
@@ -241,13 +319,51 @@ HWND Win32Backend::ownerWindow() {
     return t_modalRuns.empty() ? nullptr : t_modalRuns.back()->window_;
 }
 
-int Win32Backend::runModal() {
-    HWND owner = ownerWindow();
+void Win32Backend::buildTables() {
     for (const ControlLayout& control : dialog().layout().controls) {
         if (control.id == idNone) continue;
         kinds_[control.id] = control.kind;
         if (control.kind == Kind::Edit) edits_[control.id];
     }
+}
+
+bool Win32Backend::create() {
+    modeless_ = true;
+    buildTables();
+    HWND window = CreateDialogParamW(GetModuleHandleW(nullptr),
+                                     MAKEINTRESOURCEW(dialog().layout().templateId), ownerWindow(),
+                                     dialogProc, reinterpret_cast<LPARAM>(this));
+    if (window == nullptr) {
+        destroySequence();
+        return false;
+    }
+    t_modeless.push_back(this);
+    ShowWindow(window, SW_SHOW);
+    return true;
+}
+
+// May run inside the window's own message handler, which returns to a
+// window that is gone; the handler touches nothing of it afterwards.
+void Win32Backend::destroy() {
+    if (window_ == nullptr) return;
+    HWND window = window_;
+    ShowWindow(window, SW_HIDE);
+    destroySequence();
+    {
+        std::lock_guard lock(postMutex_);
+        postTarget_ = nullptr;
+        posted_.clear();
+    }
+    std::erase(t_modeless, this);
+    SetWindowLongPtrW(window, DWLP_USER, 0);
+    window_ = nullptr;
+    DestroyWindow(window);
+    releaseObjects();
+}
+
+int Win32Backend::runModal() {
+    HWND owner = ownerWindow();
+    buildTables();
     t_modalRuns.push_back(this);
     HWND window = CreateDialogParamW(GetModuleHandleW(nullptr),
                                      MAKEINTRESOURCEW(dialog().layout().templateId), owner,
@@ -269,7 +385,7 @@ int Win32Backend::runModal() {
             break;
         }
         if (got == -1) break;
-        if (!preTranslate(message)) {
+        if (!preTranslate(message) && !preTranslateModeless(message)) {
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }
@@ -310,6 +426,10 @@ BOOL Win32Backend::initialise(HWND window) {
     }
     RECT before{};
     GetWindowRect(window, &before);
+    minimumSize_ = {before.right - before.left, before.bottom - before.top};
+    for (const auto& [id, kind] : kinds_) {
+        if (kind == Kind::Surface) win32::attachSurface(GetDlgItem(window, id), dialog());
+    }
     const BOOL focusDefault = dialog().OnInitDialog() ? TRUE : FALSE;
     RECT after{};
     GetWindowRect(window, &after);
@@ -381,6 +501,24 @@ INT_PTR Win32Backend::handle(UINT message, WPARAM wParam, LPARAM lParam) {
                                  reinterpret_cast<HWND>(lParam));
         case WM_PAINT:
             return paint() ? TRUE : FALSE;
+        case WM_TIMER:
+            dialog().OnTimer(static_cast<int>(wParam));
+            return TRUE;
+        case WM_SIZE:
+            if (wParam != SIZE_MINIMIZED) dialog().OnSize({LOWORD(lParam), HIWORD(lParam)});
+            return TRUE;
+        case WM_GETMINMAXINFO:
+            if ((dialog().layout().frameStyles & frameResizable) != 0 && minimumSize_.cx > 0) {
+                auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
+                limits->ptMinTrackSize = {minimumSize_.cx, minimumSize_.cy};
+                return TRUE;
+            }
+            return FALSE;
+        case WM_HSCROLL:
+            scroll(reinterpret_cast<HWND>(lParam), LOWORD(wParam));
+            return TRUE;
+        case WM_MOUSEWHEEL:
+            return win32::wheelOverSurface(window_, wParam, lParam) ? TRUE : FALSE;
         case WM_QUERYDRAGICON:
             return reinterpret_cast<INT_PTR>(bigIcon_);
         default:
@@ -393,7 +531,8 @@ bool Win32Backend::preTranslate(const MSG& message) {
         return false;
     }
     if (message.message == WM_KEYDOWN) {
-        const KeyMessage key{keyOf(message.wParam), static_cast<int>(message.wParam)};
+        const KeyMessage key{keyOf(message.wParam), static_cast<int>(message.wParam),
+                             GetKeyState(VK_CONTROL) < 0};
         // An open drop-down list takes Enter and Escape itself: it picks the
         // entry or closes, and the dialog goes on.
         if (key.key != Key::Other && listDropped(message.hwnd)) return false;
@@ -515,6 +654,91 @@ void Win32Backend::setIcon(int iconResourceId, bool big) {
                                       IMAGE_ICON, width, height, LR_SHARED));
     if (big) bigIcon_ = icon;
     SendMessageW(window_, WM_SETICON, big ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+}
+
+// The bar moves as the platform's keyboard and mouse ask, then the dialog
+// hears of it.
+void Win32Backend::scroll(HWND bar, int code) {
+    if (bar == nullptr) return;
+    SCROLLINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_ALL;
+    if (GetScrollInfo(bar, SB_CTL, &info) == FALSE) return;
+    const int page = static_cast<int>(info.nPage);
+    const int last = std::max(info.nMin, info.nMax - std::max(page, 1) + 1);
+    int pos = info.nPos;
+    switch (code) {
+        case SB_LINELEFT:
+            pos -= std::max(1, page / 10);
+            break;
+        case SB_LINERIGHT:
+            pos += std::max(1, page / 10);
+            break;
+        case SB_PAGELEFT:
+            pos -= page;
+            break;
+        case SB_PAGERIGHT:
+            pos += page;
+            break;
+        case SB_THUMBTRACK:
+        case SB_THUMBPOSITION:
+            pos = info.nTrackPos;
+            break;
+        case SB_LEFT:
+            pos = info.nMin;
+            break;
+        case SB_RIGHT:
+            pos = last;
+            break;
+        default:
+            return;
+    }
+    info.fMask = SIF_POS;
+    info.nPos = std::clamp(pos, info.nMin, last);
+    SetScrollInfo(bar, SB_CTL, &info, TRUE);
+    dialog().OnCommand(Notification::Scroll, GetDlgCtrlID(bar));
+}
+
+// A device-independent bitmap, bottom-up rows of blue, green, red.
+bool Win32Backend::copyImage(const Image& image) {
+    const int stride = (image.width * 3 + 3) & ~3;
+    const std::size_t bytes =
+        sizeof(BITMAPINFOHEADER) + static_cast<std::size_t>(stride) * image.height;
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    if (memory == nullptr) return false;
+    auto* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(memory));
+    if (header == nullptr) {
+        GlobalFree(memory);
+        return false;
+    }
+    *header = BITMAPINFOHEADER{};
+    header->biSize = sizeof(BITMAPINFOHEADER);
+    header->biWidth = image.width;
+    header->biHeight = image.height;
+    header->biPlanes = 1;
+    header->biBitCount = 24;
+    header->biCompression = BI_RGB;
+    auto* rows = reinterpret_cast<unsigned char*>(header + 1);
+    for (int y = 0; y < image.height; ++y) {
+        unsigned char* row = rows + static_cast<std::size_t>(image.height - 1 - y) * stride;
+        for (int x = 0; x < image.width; ++x) {
+            const Color c = image.pixels[static_cast<std::size_t>(y) * image.width + x];
+            row[3 * x] = static_cast<unsigned char>((c >> 16) & 0xFF);
+            row[3 * x + 1] = static_cast<unsigned char>((c >> 8) & 0xFF);
+            row[3 * x + 2] = static_cast<unsigned char>(c & 0xFF);
+        }
+    }
+    GlobalUnlock(memory);
+    if (OpenClipboard(window_) == FALSE) {
+        GlobalFree(memory);
+        return false;
+    }
+    EmptyClipboard();
+    const bool placed = SetClipboardData(CF_DIB, memory) != nullptr;
+    CloseClipboard();
+    // The clipboard owns the memory once it took it.
+    if (!placed) GlobalFree(memory);
+    return placed;
 }
 
 HBRUSH Win32Backend::brushFor(Color color) {

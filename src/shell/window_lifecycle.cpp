@@ -2,6 +2,7 @@
 #include <chrono>
 #include <thread>
 
+#include "window/history_dlg.h"
 #include "window/monitor_dlg.h"
 
 namespace {
@@ -25,6 +26,7 @@ bool CMonitorDlg::OnPaint(ui::PaintContext& context) {
 }
 
 void CMonitorDlg::OnDestroy() {
+    if (historyDlg) historyDlg->DestroyWindow();
     if constexpr (variant::product == variant::Product::Kelvane) {
         for (PortSlot& slot : portSlots) {
             slot.state.store(StopRequested);

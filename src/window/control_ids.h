@@ -4,6 +4,7 @@
 namespace ids {
 inline constexpr int mainDialog = 102;
 inline constexpr int titleBarDialog = 134;
+inline constexpr int historyDialog = 140;
 inline constexpr int appIcon = 128;
 
 inline constexpr int portEdit1 = 1000;
@@ -33,8 +34,21 @@ inline constexpr int outputButton1 = 1027;
 inline constexpr int outputButton2 = 1028;
 inline constexpr int outputButton3 = 1029;
 inline constexpr int destPortEdit = 1031;
+inline constexpr int historyButton = 1032;
 inline constexpr int inputLamp1 = 1100;   // inputs 1 to 5: 1100 to 1104
 inline constexpr int outputLamp1 = 1105;  // outputs 1 to 3: 1105 to 1107
 
 inline constexpr int titleEdit = 1018;  // in the title bar dialog
+
+// In the signal history window.
+inline constexpr int historyOpenLog = 1201;
+inline constexpr int historyLive = 1202;
+inline constexpr int historyFilter = 1203;
+inline constexpr int historyCopy = 1204;
+inline constexpr int historySavePng = 1205;
+inline constexpr int historyDiagram = 1206;
+inline constexpr int historyScroll = 1207;
+inline constexpr int historyPointer = 1208;
+inline constexpr int historySource = 1209;
+inline constexpr int historyCancel = 1210;
 }  // namespace ids

@@ -40,6 +40,10 @@ inline constexpr ui::ControlLayout titleBarButton{ids::titleBarButton,
                                                   5,
                                                   85,
                                                   14};
+// On the second row, below the title bar button and as wide; the trace box
+// it covers is hidden from the end of start-up.
+inline constexpr ui::ControlLayout historyButton{
+    ids::historyButton, Kind::PushButton, ui::styleTabStop, "信号の履歴(&H)...", 170, 25, 85, 14};
 inline constexpr ui::ControlLayout portHeading{
     ui::idNone, Kind::Static, ui::styleNone, "待ち受けポート番号設定(&P):", 5, 85, 95, 8};
 inline constexpr ui::ControlLayout portEdit1{ids::portEdit1, Kind::Edit, portEditStyle, "", 10, 95,

@@ -3,6 +3,8 @@
 #include "window/monitor_dlg.h"
 
 #include "net/output_senders.h"
+#include "platform/wall_clock.h"
+#include "window/history_dlg.h"
 #include "window/version_text.h"
 
 CMonitorDlg::CMonitorDlg()
@@ -42,6 +44,7 @@ CMonitorDlg::CMonitorDlg()
       portEdit3(this, ids::portEdit3),
       portEdit2(this, ids::portEdit2),
       portEdit1(this, ids::portEdit1),
+      signalHistory({variant::inputCount, variant::outputCount}, wallclock::localNowMs),
       logWriter(
           [this](std::function<void()> body) { return StartWorkerLetGoAtClose(std::move(body)); },
           [this](std::string text) {
@@ -89,6 +92,7 @@ bool CMonitorDlg::OnCommand(ui::Notification notification, int controlId) {
         {N::Clicked, ids::browseLogButton, &D::OnBrowseLogFile},
         {N::Clicked, ids::loggingCheck, &D::OnLoggingClicked},
         {N::SelChange, ids::adapterCombo, &D::OnAdapterSelected},
+        {N::Clicked, ids::historyButton, &D::OnSignalHistory},
     };
     static constexpr Route<D> kelvane[] = {
         {N::Changed, ids::outputNameEdit1, &D::OnSignalNameChanged},

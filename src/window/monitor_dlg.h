@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "history/recorder.h"
 #include "platform/fs.h"
 #include "platform/sock.h"
 #include "platform/ui.h"
@@ -32,6 +33,8 @@ struct OutputControls {
     ui::Control lamp;
     ui::Control button;
 };
+
+class CHistoryDlg;
 
 struct PortSlot {
     std::atomic<std::int32_t> state{Idle};
@@ -73,6 +76,11 @@ public:
 
     // Title bar (window/).
     void OnChangeTitleBar();
+
+    // The signal history window (window/): opened or brought to the front,
+    // closed with the main window.
+    void OnSignalHistory();
+    std::unique_ptr<CHistoryDlg> historyDlg;
 
     // Server and connections (net/).
     void OnServerButton();
@@ -135,6 +143,11 @@ public:
     std::array<OutputControls, variant::outputCount> outputControls;
 
     std::array<PortSlot, portSlotCount> portSlots;
+
+    // Every change of the inputs and outputs since start-up, with its time,
+    // device and port; written wherever the states change, under its own
+    // short lock.
+    history::Recorder signalHistory;
 
     // Bytes in the hidden trace box; used on the window thread only.
     std::size_t traceBytes = 0;

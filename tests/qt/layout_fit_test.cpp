@@ -17,6 +17,7 @@
 #include "platform/ui_qt_app.h"
 #include "variant/product.h"
 #include "window/control_ids.h"
+#include "window/history_layout.h"
 #include "window/title_bar_dlg.h"
 
 namespace {
@@ -136,6 +137,30 @@ TEST_F(LayoutFit, EveryTextOfTheMainWindowFitsItsControl) {
 
 TEST_F(LayoutFit, EveryTextOfTheTitleBarDialogFitsItsControl) {
     EXPECT_EQ(misfits(titleBarDialogLayout(), {}), "");
+}
+
+TEST_F(LayoutFit, EveryTextOfTheHistoryWindowFitsItsControl) {
+    const ui::DialogLayout& layout = historyDialogLayout();
+    const QFont font = ui::qt::screenFont(layout.fontFace, layout.fontPoints);
+    const ui::ControlLayout& source = controlOf(layout, ids::historySource);
+    const ui::ControlLayout& pointer = controlOf(layout, ids::historyPointer);
+    const QString address = widestAddress(QFontMetrics(font));
+    const std::vector<Shown> runtime = {
+        {&source,
+         QString::fromUtf8(
+             "ライブ: 起動からの変化 99999999 件 (直近 24 時間分、最大約 100 万件を保持)"),
+         font},
+        {&source,
+         QString::fromUtf8(
+             "ログ Kelvane-2024-05-01.csv: 変化 9999999 件、読み飛ばした行 9999999 行 (追従中)"),
+         font},
+        {&source, QString::fromUtf8("読み込み中... 100% (1023.9 / 1023.9 MB)"), font},
+        {&pointer,
+         QString::fromUtf8("ＷＷＷＷＷＷＷＷＷＷ が 停止中  2024/05/01 09:30:00.000  送信元 ") +
+             address + QString::fromUtf8("  ポート 65535"),
+         font},
+    };
+    EXPECT_EQ(misfits(layout, runtime), "");
 }
 
 }  // namespace

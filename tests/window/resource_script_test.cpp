@@ -12,6 +12,7 @@
 
 #include "variant_constants.h"
 #include "window/control_ids.h"
+#include "window/history_layout.h"
 #include "window/title_bar_dlg.h"
 
 namespace {
@@ -29,7 +30,8 @@ std::vector<int> controlIds(const std::string& dialog) {
 }
 
 TEST(ResourceScriptTest, TemplatesHoldEveryControlOfTheLayoutsInOrder) {
-    for (const ui::DialogLayout* layout : {&variant::mainDialogLayout(), &titleBarDialogLayout()}) {
+    for (const ui::DialogLayout* layout :
+         {&variant::mainDialogLayout(), &titleBarDialogLayout(), &historyDialogLayout()}) {
         std::string error;
         const auto dialog = rcgen::dialogTemplate(*layout, &error);
         ASSERT_TRUE(dialog) << error;

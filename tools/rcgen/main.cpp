@@ -8,6 +8,7 @@
 #include "resource_script.h"
 #include "variant_constants.h"
 #include "window/control_ids.h"
+#include "window/history_layout.h"
 #include "window/title_bar_dlg.h"
 
 namespace {
@@ -30,7 +31,8 @@ int main(int argc, char** argv) {
         std::cerr << "rcgen: not a four-part version: " << argv[3] << "\n";
         return 2;
     }
-    const ui::DialogLayout* dialogs[] = {&variant::mainDialogLayout(), &titleBarDialogLayout()};
+    const ui::DialogLayout* dialogs[] = {&variant::mainDialogLayout(), &titleBarDialogLayout(),
+                                         &historyDialogLayout()};
     const rcgen::ProgramResources program{variant::productName, ids::appIcon, argv[2], *version,
                                           dialogs};
     std::string error;

@@ -150,6 +150,15 @@ std::optional<ControlStyle> controlStyle(const ui::ControlLayout& control, std::
             append(result.style, "CBS_DROPDOWNLIST");
             appendNames(result.style, styles, comboStyles);
             break;
+        case ui::Kind::Surface:
+            result.windowClass = ui::surfaceWindowClass;
+            // Its children and siblings are not drawn over.
+            append(result.style, "WS_CLIPCHILDREN");
+            break;
+        case ui::Kind::HScrollBar:
+            result.windowClass = "ScrollBar";
+            append(result.style, "SBS_HORZ");
+            break;
     }
     if ((styles & ui::styleTabStop) != 0) {
         append(result.style, "WS_TABSTOP");
@@ -169,6 +178,9 @@ std::optional<std::string> dialogTemplate(const ui::DialogLayout& layout, std::s
     if ((layout.frameStyles & ui::frameVisible) != 0) append(style, "WS_VISIBLE");
     if ((layout.frameStyles & ui::frameCaption) != 0) append(style, "WS_CAPTION");
     if ((layout.frameStyles & ui::frameSysMenu) != 0) append(style, "WS_SYSMENU");
+    if ((layout.frameStyles & ui::frameResizable) != 0) {
+        append(style, "WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX");
+    }
 
     std::ostringstream out;
     out << layout.templateId << " DIALOGEX 0, 0, " << layout.cx << ", " << layout.cy << "\n";

@@ -65,6 +65,7 @@ constexpr ui::ControlLayout controls[] = {
     {ui::idNone, Kind::Static, ui::styleNone, "接続先ポート番号:", 5, 232, 75, 8},
     {ids::destPortEdit, Kind::Edit, editStyle, "", 85, 230, 40, 14},
     {ui::idNone, Kind::EtchedLine, ui::styleNone, "", 5, 335, 246, 1},
+    historyButton,
 };
 
 constexpr ui::DialogLayout layout{ids::mainDialog, productName,      263,        402,

@@ -55,6 +55,7 @@ constexpr ui::ControlLayout controls[] = {
     portEdit3,
     peerLabel4,
     portEdit4,
+    historyButton,
 };
 
 constexpr ui::DialogLayout layout{ids::mainDialog, productName,      263,        282,

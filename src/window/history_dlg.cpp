@@ -1,0 +1,619 @@
+#include "window/history_dlg.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <thread>
+
+#include "history/png_image.h"
+#include "history/wall_clock.h"
+#include "platform/fs.h"
+#include "platform/fs_bytes.h"
+#include "platform/text.h"
+#include "platform/wall_clock.h"
+#include "window/control_ids.h"
+#include "window/history_layout.h"
+#include "window/monitor_dlg.h"
+
+namespace {
+
+// How each control follows the window's size: moved with the right or
+// bottom edge, or grown with it.
+struct Anchor {
+    int id;
+    bool right;
+    bool bottom;
+    bool growX;
+    bool growY;
+};
+constexpr Anchor anchors[] = {
+    {ids::historyDiagram, false, false, true, true}, {ids::historyScroll, false, true, true, false},
+    {ids::historyPointer, false, true, true, false}, {ids::historySource, false, true, true, false},
+    {ids::historyCancel, true, true, false, false},
+};
+
+// The names' column is as wide as a name field of the main window.
+constexpr int labelWidthUnits = 90;
+constexpr int axisHeightUnits = 12;
+// A minute across the diagram when it opens on the live history.
+constexpr double openingSpanMs = 60'000;
+// Reading a log: pieces of this size, each opened and closed again so that
+// the program's own log writer is never kept out for long.
+constexpr std::size_t readPiece = 1 << 20;
+constexpr std::size_t followPiece = 4 << 20;
+constexpr int readRetries = 50;
+constexpr auto readRetryPause = std::chrono::milliseconds(20);
+constexpr double wheelZoomPerNotch = 1.5;
+constexpr int dragThreshold = 3;
+
+std::string jp(const char* utf8) {
+    return text::jp(utf8);
+}
+
+std::string fileNameOf(const std::string& path) {
+    const std::size_t separator = path.rfind(fs::pathSeparator[0]);
+    return separator == std::string::npos ? path : path.substr(separator + 1);
+}
+
+std::string megabytes(std::int64_t bytes) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.1f", static_cast<double>(bytes) / (1024.0 * 1024.0));
+    return buffer;
+}
+
+}  // namespace
+
+struct CHistoryDlg::Log {
+    std::string path;
+    history::LogReader reader;
+    std::int64_t offset = 0;
+};
+
+struct CHistoryDlg::Loading {
+    std::string path;
+    std::atomic<bool> cancel{false};
+    std::atomic<std::int64_t> done{0};
+    std::atomic<std::int64_t> total{0};
+};
+
+CHistoryDlg::CHistoryDlg(CMonitorDlg& main)
+    : ui::Dialog(historyDialogLayout(), &main),
+      openLogButton(this, ids::historyOpenLog),
+      liveButton(this, ids::historyLive),
+      filterCombo(this, ids::historyFilter),
+      copyButton(this, ids::historyCopy),
+      savePngButton(this, ids::historySavePng),
+      diagram(this, ids::historyDiagram),
+      scrollBar(this, ids::historyScroll),
+      pointerLabel(this, ids::historyPointer),
+      sourceLabel(this, ids::historySource),
+      cancelButton(this, ids::historyCancel),
+      main_(main),
+      liveCopy_({variant::inputCount, variant::outputCount}),
+      view_(1, openingSpanMs) {}
+
+CHistoryDlg::~CHistoryDlg() = default;
+
+bool CHistoryDlg::OnInitDialog() {
+    labelWidth_ = MapDialogRect({0, 0, labelWidthUnits, 0}).cx;
+    axisHeight_ = MapDialogRect({0, 0, 0, axisHeightUnits}).cy;
+    cancelButton.show(false);
+    liveButton.enable(false);
+    placeControls(GetClientSize());
+    view_ = history::TimeView(geometry().plotWidth(), openingSpanMs / geometry().plotWidth());
+    takeNewChanges();
+    rebuildFilter();
+    refresh();
+    SetTimer(refreshTimer, refreshIntervalMs);
+    return true;
+}
+
+void CHistoryDlg::OnDestroy() {
+    KillTimer(refreshTimer);
+    // The reader ends at its next piece; the window joins it after this.
+    if (loading_) loading_->cancel.store(true);
+    loading_.reset();
+    log_.reset();
+    filtered_.reset();
+    pointer_.reset();
+    marker_.reset();
+    dragging_ = false;
+}
+
+bool CHistoryDlg::OnCommand(ui::Notification notification, int controlId) {
+    using N = ui::Notification;
+    using D = CHistoryDlg;
+    static constexpr Route<D> routes[] = {
+        {N::Clicked, ids::historyOpenLog, &D::OnOpenLog},
+        {N::Clicked, ids::historyLive, &D::OnShowLive},
+        {N::SelChange, ids::historyFilter, &D::OnFilterChanged},
+        {N::Clicked, ids::historyCopy, &D::OnCopy},
+        {N::Clicked, ids::historySavePng, &D::OnSavePng},
+        {N::Scroll, ids::historyScroll, &D::OnScroll},
+        {N::Clicked, ids::historyCancel, &D::OnCancelLoading},
+    };
+    if (dispatch<D>(this, routes, notification, controlId)) return true;
+    return ui::Dialog::OnCommand(notification, controlId);
+}
+
+// ---- what is shown ------------------------------------------------------------
+
+const history::Timeline& CHistoryDlg::source() const {
+    if (log_ && log_->reader.timeline()) return *log_->reader.timeline();
+    if (log_) {
+        static const history::Timeline noLines(history::RowSet{0, 0});
+        return noLines;
+    }
+    return liveCopy_;
+}
+
+const history::Timeline& CHistoryDlg::shown() const {
+    return filtered_ ? filtered_->timeline() : source();
+}
+
+history::RowSet CHistoryDlg::rows() const {
+    return source().rows();
+}
+
+std::vector<std::string> CHistoryDlg::rowNames() const {
+    const history::RowSet set = rows();
+    std::vector<std::string> names;
+    for (int i = 1; i <= set.inputs; ++i) names.push_back("DI" + std::to_string(i));
+    for (int i = 1; i <= set.outputs; ++i) names.push_back("DO" + std::to_string(i));
+    if (log_) {
+        // The header in force at the diagram's right edge.
+        const double edge = view_.timeAt(view_.columns());
+        for (const history::NamesInForce& header : log_->reader.names()) {
+            if (static_cast<double>(header.from) > edge &&
+                &header != &log_->reader.names().front()) {
+                break;
+            }
+            names = header.names;
+        }
+        return names;
+    }
+    std::lock_guard lock(main_.signalNamesGuard);
+    std::vector<std::string> shownNames = main_.inputNamesShown;
+    shownNames.insert(shownNames.end(), main_.outputNamesShown.begin(),
+                      main_.outputNamesShown.end());
+    if (shownNames.size() == names.size()) names = shownNames;
+    return names;
+}
+
+DiagramGeometry CHistoryDlg::geometry() const {
+    const ui::Rect place = diagram.place();
+    DiagramGeometry g;
+    g.width = place.cx;
+    g.height = place.cy;
+    g.labelWidth = labelWidth_;
+    g.axisHeight = axisHeight_;
+    g.rows = rows().count();
+    return g;
+}
+
+// Brings the copy of the live history, the filter and the filter's choices
+// up to date.
+void CHistoryDlg::takeNewChanges() {
+    if (!log_) main_.signalHistory.copyTo(liveCopy_);
+    const history::Timeline& all = source();
+    for (std::uint64_t sequence = std::max(sourcesSeen_, all.firstSequence());
+         sequence < all.appendedCount(); ++sequence) {
+        const history::Change& change = all.at(sequence - all.firstSequence());
+        if (change.address == 0) continue;
+        history::Filter byPort{history::Filter::Kind::Port, change.port, 0};
+        history::Filter byAddress{history::Filter::Kind::Address, 0, change.address};
+        for (const history::Filter& choice : {byPort, byAddress}) {
+            if (choice.kind == history::Filter::Kind::Port && choice.port == 0) continue;
+            if (std::find(filterChoices_.begin(), filterChoices_.end(), choice) !=
+                filterChoices_.end()) {
+                continue;
+            }
+            filterChoices_.push_back(choice);
+            filterCombo.addString(choice.kind == history::Filter::Kind::Port
+                                      ? jp("ポート ") + std::to_string(choice.port)
+                                      : history::dottedAddress(choice.address));
+        }
+    }
+    sourcesSeen_ = all.appendedCount();
+    if (filtered_) filtered_->update(all);
+}
+
+// The choices start again with "all" for a new source; the devices and
+// ports come in as the history shows them.
+void CHistoryDlg::rebuildFilter() {
+    filterCombo.resetContent();
+    filterCombo.addString(jp("すべて"));
+    filterCombo.setCurSel(0);
+    filterChoices_.clear();
+    sourcesSeen_ = 0;
+    filtered_.reset();
+}
+
+void CHistoryDlg::refresh() {
+    const history::Timeline& all = source();
+    history::TimeMs first = 0;
+    history::TimeMs last = 0;
+    if (!all.empty()) {
+        first = all.at(0).time;
+        last = all.back().time;
+    }
+    if (!log_) last = std::max(last, wallclock::localNowMs());
+    view_.setColumns(geometry().plotWidth());
+    view_.setSpan(first, last);
+    const history::ScrollState scroll = view_.scroll();
+    scrollBar.setScroll(scroll.max, scroll.page, scroll.pos);
+    showSourceText();
+    showPointerText();
+    diagram.invalidate();
+}
+
+void CHistoryDlg::OnTimer(int id) {
+    if (id != refreshTimer) return;
+    if (log_ && !loading_ && ++refreshes_ % followEvery == 0) followLog();
+    takeNewChanges();
+    refresh();
+}
+
+// ---- the controls' places --------------------------------------------------
+
+void CHistoryDlg::placeControls(ui::Size client) {
+    const ui::Rect frame =
+        MapDialogRect({0, 0, historyDialogLayout().cx, historyDialogLayout().cy});
+    const int dx = std::max(0, client.cx - frame.cx);
+    const int dy = std::max(0, client.cy - frame.cy);
+    for (const Anchor& anchor : anchors) {
+        for (const ui::ControlLayout& control : historyDialogLayout().controls) {
+            if (control.id != anchor.id) continue;
+            ui::Rect place = MapDialogRect({control.x, control.y, control.cx, control.cy});
+            if (anchor.right) place.x += dx;
+            if (anchor.bottom) place.y += dy;
+            if (anchor.growX) place.cx += dx;
+            if (anchor.growY) place.cy += dy;
+            item(control.id).moveTo(place);
+        }
+    }
+}
+
+void CHistoryDlg::OnSize(ui::Size client) {
+    placeControls(client);
+    refresh();
+}
+
+// ---- the diagram -------------------------------------------------------------
+
+void CHistoryDlg::OnSurfacePaint(int id, ui::Painter& painter) {
+    if (id != ids::historyDiagram) return;
+    DiagramContent content;
+    content.geometry = geometry();
+    content.geometry.width = painter.size().cx;
+    content.geometry.height = painter.size().cy;
+    content.timeline = &shown();
+    content.view = &view_;
+    content.names = rowNames();
+    content.marker = marker_;
+    if (pointer_) content.pointerX = pointer_->x;
+    drawDiagram(painter, content);
+}
+
+void CHistoryDlg::zoomAt(double factor, std::optional<int> x) {
+    const DiagramGeometry g = geometry();
+    const double column = x ? *x - g.labelWidth : g.plotWidth() / 2.0;
+    view_.zoom(factor, std::clamp(column, 0.0, static_cast<double>(g.plotWidth())));
+    refresh();
+}
+
+void CHistoryDlg::OnSurfaceMouse(int id, const ui::MouseEvent& event) {
+    if (id != ids::historyDiagram) return;
+    using K = ui::MouseEvent::Kind;
+    switch (event.kind) {
+        case K::Wheel:
+            zoomAt(std::pow(wheelZoomPerNotch, event.wheelDelta / 120.0), event.x);
+            return;
+        case K::Press:
+            dragging_ = true;
+            dragged_ = false;
+            pressX_ = dragX_ = event.x;
+            return;
+        case K::Move:
+            pointer_ = PointerAt{event.x, event.y};
+            if (dragging_ && event.leftButton) {
+                if (std::abs(event.x - pressX_) > dragThreshold) dragged_ = true;
+                if (dragged_) view_.pan(dragX_ - event.x);
+                dragX_ = event.x;
+            }
+            refresh();
+            return;
+        case K::Release: {
+            const bool click = dragging_ && !dragged_;
+            dragging_ = false;
+            if (!click) return;
+            // A click marks the nearest change of the row under it.
+            const DiagramGeometry g = geometry();
+            markerRow_ = g.rowAt(event.y);
+            const history::RowMask rowsAsked =
+                markerRow_ ? static_cast<history::RowMask>(1u << *markerRow_) : rows().all();
+            const double time = view_.timeAt(event.x - g.labelWidth);
+            const auto index = shown().nearestChange(static_cast<history::TimeMs>(time), rowsAsked);
+            marker_.reset();
+            if (index) marker_ = shown().at(*index).time;
+            refresh();
+            return;
+        }
+        case K::Leave:
+            pointer_.reset();
+            refresh();
+            return;
+    }
+}
+
+bool CHistoryDlg::PreTranslateMessage(const ui::KeyMessage& message) {
+    if (message.key != ui::Key::Other) return ui::Dialog::PreTranslateMessage(message);
+    if (message.control && message.keyCode == 'C') {
+        OnCopy();
+        return true;
+    }
+    if (FocusedControl() != ids::historyDiagram) return false;
+    const std::optional<int> x = pointer_ ? std::optional<int>(pointer_->x) : std::nullopt;
+    const double step = geometry().plotWidth() / 10.0;
+    switch (message.keyCode) {
+        case ui::vk::oemPlus:
+        case ui::vk::add:
+            zoomAt(2, x);
+            return true;
+        case ui::vk::oemMinus:
+        case ui::vk::subtract:
+            zoomAt(0.5, x);
+            return true;
+        case ui::vk::left:
+            view_.pan(-step);
+            break;
+        case ui::vk::right:
+            view_.pan(step);
+            break;
+        case ui::vk::home:
+            view_.pan(-1e15);
+            break;
+        case ui::vk::end:
+            view_.showLatest();
+            break;
+        default:
+            return false;
+    }
+    refresh();
+    return true;
+}
+
+void CHistoryDlg::OnScroll() {
+    view_.scrollTo(scrollBar.scrollPos());
+    refresh();
+}
+
+// ---- texts under the diagram ---------------------------------------------------
+
+void CHistoryDlg::showSourceText() {
+    std::string text;
+    if (loading_) {
+        const std::int64_t done = loading_->done.load();
+        const std::int64_t total = std::max<std::int64_t>(loading_->total.load(), done);
+        const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 0;
+        text = jp("読み込み中... ") + std::to_string(percent) + "% (" + megabytes(done) + " / " +
+               megabytes(total) + " MB)";
+    } else if (log_) {
+        text = jp("ログ ") + fileNameOf(log_->path) + jp(": 変化 ") +
+               std::to_string(source().size()) + jp(" 件、読み飛ばした行 ") +
+               std::to_string(log_->reader.skipped()) + jp(" 行 (追従中)");
+    } else {
+        text = jp("ライブ: 起動からの変化 ") + std::to_string(liveCopy_.appendedCount()) +
+               jp(" 件 (直近 24 時間分、最大約 100 万件を保持)");
+    }
+    sourceLabel.setText(text);
+}
+
+void CHistoryDlg::showPointerText() {
+    const DiagramGeometry g = geometry();
+    std::optional<history::TimeMs> time;
+    std::optional<int> row;
+    if (pointer_ && pointer_->x >= g.labelWidth) {
+        time = static_cast<history::TimeMs>(view_.timeAt(pointer_->x - g.labelWidth));
+        row = g.rowAt(pointer_->y);
+    } else if (marker_) {
+        time = marker_;
+        row = markerRow_;
+    }
+    const history::Timeline& timeline = shown();
+    std::optional<std::size_t> index;
+    if (time) {
+        index = timeline.nearestChange(
+            *time, row ? static_cast<history::RowMask>(1u << *row) : rows().all());
+    }
+    if (!index) {
+        pointerLabel.setText("");
+        return;
+    }
+    const history::Change& change = timeline.at(*index);
+    const history::RowSet set = rows();
+    std::string text;
+    if (row) {
+        const std::vector<std::string> names = rowNames();
+        const history::RowStates states = history::statesOf(change, set);
+        const auto bit = static_cast<history::RowMask>(1u << *row);
+        const char* state = (states.on & bit) != 0     ? "ON"
+                            : (states.grey & bit) != 0 ? "停止中"
+                                                       : "OFF";
+        text = names[static_cast<std::size_t>(*row)] + jp(" が ") + jp(state) + "  ";
+    }
+    text += history::formatDateTime(change.time) + "  ";
+    if (change.address != 0) {
+        text += jp("送信元 ") + history::dottedAddress(change.address);
+        if (change.port != 0) text += jp("  ポート ") + std::to_string(change.port);
+    } else if (*index == 0 && timeline.firstSequence() == 0 && !log_) {
+        text += jp("起動");
+    } else {
+        const history::RowMask changed = timeline.changedAt(*index);
+        const auto outputs = static_cast<history::RowMask>(set.all() & ~set.inputMask());
+        if (change.stopped != 0 || (changed & outputs) == 0) {
+            text += jp(change.stopped != 0 ? "サーバ停止" : "サーバ開始");
+        } else {
+            text += jp("ON/OFFボタン");
+        }
+    }
+    pointerLabel.setText(text);
+}
+
+// ---- the filter and the live history ----------------------------------------
+
+void CHistoryDlg::OnFilterChanged() {
+    const int choice = filterCombo.curSel();
+    history::Filter filter;
+    if (choice > 0 && static_cast<std::size_t>(choice) <= filterChoices_.size()) {
+        filter = filterChoices_[static_cast<std::size_t>(choice - 1)];
+    }
+    filtered_.reset();
+    if (filter.kind != history::Filter::Kind::All) {
+        filtered_.emplace(rows(), filter, history::Bound{});
+        filtered_->update(source());
+    }
+    marker_.reset();
+    refresh();
+}
+
+void CHistoryDlg::OnShowLive() {
+    if (!log_) return;
+    log_.reset();
+    liveButton.enable(false);
+    rebuildFilter();
+    marker_.reset();
+    takeNewChanges();
+    view_ = history::TimeView(geometry().plotWidth(), openingSpanMs / geometry().plotWidth());
+    refresh();
+}
+
+// ---- copy and PNG --------------------------------------------------------------
+
+void CHistoryDlg::OnCopy() {
+    if (!CopyImageToClipboard(diagram.capture())) {
+        MessageBox(jp("図をクリップボードにコピーできません"));
+    }
+}
+
+void CHistoryDlg::OnSavePng() {
+    ui::FileDialogRequest request;
+    request.save = true;
+    request.defaultExtension = "png";
+    request.filter = "PNG (*.png)|*.png|all files(*.*)|*.*||";
+    request.overwritePrompt = true;
+    request.hideReadOnly = true;
+    const auto path = FileDialog(request);
+    if (!path) return;
+    const ui::Image image = diagram.capture();
+    if (!fs::writeBytes(*path, history::encodePng(image.width, image.height, image.pixels))) {
+        MessageBox(jp("PNG ファイルを保存できません"));
+    }
+}
+
+// ---- logs ----------------------------------------------------------------------
+
+void CHistoryDlg::OnOpenLog() {
+    ui::FileDialogRequest request;
+    request.save = false;
+    request.defaultExtension = "csv";
+    request.initialPath = main_.currentLogPath();
+    request.filter = "CSV file (*.csv)|*.csv|all files(*.*)|*.*||";
+    request.overwritePrompt = false;
+    request.hideReadOnly = true;
+    const auto path = FileDialog(request);
+    if (path) startLoading(*path);
+}
+
+void CHistoryDlg::startLoading(const std::string& path) {
+    if (loading_) loading_->cancel.store(true);
+    auto loading = std::make_shared<Loading>();
+    loading->path = path;
+    loading->total.store(fs::fileSize(path).value_or(0));
+    loading_ = loading;
+    cancelButton.show(true);
+    if (!StartWorker([this, loading] { readLog(loading); })) {
+        loading_.reset();
+        cancelButton.show(false);
+        MessageBox(jp("ログファイルを読めません"));
+    }
+    showSourceText();
+}
+
+// On the reader's own thread: the window goes on meanwhile.
+void CHistoryDlg::readLog(const std::shared_ptr<Loading>& loading) {
+    auto log = std::make_shared<Log>();
+    log->path = loading->path;
+    bool failed = false;
+    while (!loading->cancel.load()) {
+        std::optional<std::string> piece;
+        // On Windows the program's own log writer holds the file for itself
+        // for the moment of an append.
+        for (int attempt = 0; attempt < readRetries && !loading->cancel.load(); ++attempt) {
+            piece = fs::readBytes(log->path, log->offset, readPiece);
+            if (piece) break;
+            std::this_thread::sleep_for(readRetryPause);
+        }
+        if (!piece) {
+            failed = !loading->cancel.load();
+            break;
+        }
+        log->reader.feed(*piece);
+        log->offset += static_cast<std::int64_t>(piece->size());
+        loading->done.store(log->offset);
+        if (piece->size() < readPiece) break;
+    }
+    PostToWindowThread([this, loading, log, failed] { finishLoading(loading, log, failed); });
+}
+
+void CHistoryDlg::finishLoading(const std::shared_ptr<Loading>& loading,
+                                const std::shared_ptr<Log>& log, bool failed) {
+    if (loading != loading_) return;
+    loading_.reset();
+    cancelButton.show(false);
+    if (loading->cancel.load()) {
+        refresh();
+        sourceLabel.setText(jp("ログの読み込みを中止しました"));
+        return;
+    }
+    if (failed) {
+        refresh();
+        MessageBox(jp("ログファイルを読めません"));
+        return;
+    }
+    log_ = log;
+    liveButton.enable(true);
+    rebuildFilter();
+    marker_.reset();
+    takeNewChanges();
+    // The whole log across the diagram, its end at the right edge.
+    const history::Timeline& all = source();
+    const double span =
+        all.empty()
+            ? openingSpanMs
+            : std::max<double>(1000.0, static_cast<double>(all.back().time - all.at(0).time));
+    view_ = history::TimeView(geometry().plotWidth(), span / geometry().plotWidth());
+    refresh();
+}
+
+void CHistoryDlg::OnCancelLoading() {
+    if (loading_) loading_->cancel.store(true);
+}
+
+// A log that grows is read on from where it ended; one that shrank was
+// replaced and is read again.
+void CHistoryDlg::followLog() {
+    const auto size = fs::fileSize(log_->path);
+    if (!size || *size == log_->offset) return;
+    if (*size < log_->offset) {
+        startLoading(log_->path);
+        return;
+    }
+    const auto wanted = static_cast<std::size_t>(
+        std::min<std::int64_t>(*size - log_->offset, static_cast<std::int64_t>(followPiece)));
+    const auto piece = fs::readBytes(log_->path, log_->offset, wanted);
+    if (!piece) return;
+    log_->reader.feed(*piece);
+    log_->offset += static_cast<std::int64_t>(piece->size());
+}

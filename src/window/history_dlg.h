@@ -1,0 +1,104 @@
+// The signal history window: the program's live history or any log of
+// either program as a timing diagram, one row per signal. Modeless; the main
+// window opens it from its history button and closes it with itself.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "history/log_reader.h"
+#include "history/time_view.h"
+#include "history/timeline.h"
+#include "platform/ui.h"
+#include "window/history_diagram.h"
+
+class CMonitorDlg;
+
+class CHistoryDlg : public ui::Dialog {
+public:
+    explicit CHistoryDlg(CMonitorDlg& main);
+    ~CHistoryDlg() override;
+
+    bool OnInitDialog() override;
+    void OnDestroy() override;
+    // Enter presses a focused button and otherwise does nothing: only
+    // Escape and the close box close the window.
+    void OnOK() override {}
+    bool PreTranslateMessage(const ui::KeyMessage& message) override;
+    bool OnCommand(ui::Notification notification, int controlId) override;
+    void OnTimer(int id) override;
+    void OnSize(ui::Size client) override;
+    void OnSurfacePaint(int id, ui::Painter& painter) override;
+    void OnSurfaceMouse(int id, const ui::MouseEvent& event) override;
+
+    void OnOpenLog();
+    void OnShowLive();
+    void OnFilterChanged();
+    void OnCopy();
+    void OnSavePng();
+    void OnScroll();
+    void OnCancelLoading();
+
+    // The history the diagram draws, after the filter.
+    const history::Timeline& shown() const;
+    const history::TimeView& view() const { return view_; }
+    DiagramGeometry geometry() const;
+    // The names of the rows as the diagram labels them (CP932).
+    std::vector<std::string> rowNames() const;
+
+    ui::Control openLogButton, liveButton, filterCombo, copyButton, savePngButton;
+    ui::Control diagram, scrollBar, pointerLabel, sourceLabel, cancelButton;
+
+    // The timer that brings the diagram up to date while the window is open.
+    static constexpr int refreshTimer = 1;
+    static constexpr int refreshIntervalMs = 100;
+    // A followed log is looked at every this many refreshes (once a second).
+    static constexpr int followEvery = 10;
+
+private:
+    struct Log;
+    struct Loading;
+
+    const history::Timeline& source() const;
+    history::RowSet rows() const;
+    void takeNewChanges();
+    void rebuildFilter();
+    void refresh();
+    void showSourceText();
+    void showPointerText();
+    void followLog();
+    void startLoading(const std::string& path);
+    void readLog(const std::shared_ptr<Loading>& loading);
+    void finishLoading(const std::shared_ptr<Loading>& loading, const std::shared_ptr<Log>& log,
+                       bool failed);
+    void placeControls(ui::Size client);
+    void zoomAt(double factor, std::optional<int> x);
+
+    CMonitorDlg& main_;
+    history::Timeline liveCopy_;
+    std::shared_ptr<Log> log_;
+    std::shared_ptr<Loading> loading_;
+    std::optional<history::FilteredTimeline> filtered_;
+    std::vector<history::Filter> filterChoices_;
+    std::uint64_t sourcesSeen_ = 0;
+    history::TimeView view_;
+    int refreshes_ = 0;
+    // Pixels of the parts of the diagram that are measured in dialog units.
+    int labelWidth_ = 0;
+    int axisHeight_ = 0;
+
+    struct PointerAt {
+        int x = 0;
+        int y = 0;
+    };
+    std::optional<PointerAt> pointer_;  // over the diagram
+    std::optional<history::TimeMs> marker_;
+    std::optional<int> markerRow_;
+    bool dragging_ = false;
+    bool dragged_ = false;
+    int pressX_ = 0;
+    int dragX_ = 0;
+};

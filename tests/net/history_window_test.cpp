@@ -1,0 +1,245 @@
+// The signal history window on the headless backend: one window from the
+// main window's button, which closes with it; frames of a device become
+// changes in their rows, shown up to the present; a log opens in the
+// background, is followed as it grows, and the diagram is copied and saved.
+#include <algorithm>
+#include <fstream>
+#include <memory>
+
+#include "history/wall_clock.h"
+#include "net_fixture.h"
+#include "platform/wall_clock.h"
+#include "window/history_dlg.h"
+
+using namespace nettest;
+
+namespace {
+
+using ui::headless::DrawOp;
+
+class HistoryWindow : public NetTest {
+protected:
+    static CHistoryDlg& open(Window& w, CMonitorDlg& dlg) {
+        w.click(ids::historyButton);
+        return *dlg.historyDlg;
+    }
+    static Window& handsOf(CHistoryDlg& history) { return ui::headless::windowOf(history); }
+
+    // The fills of one colour in a row's band, from the diagram's last paint.
+    static std::vector<ui::Rect> fillsInRow(CHistoryDlg& history, const std::vector<DrawOp>& ops,
+                                            int row, ui::Color colour) {
+        const Band band = bandOf(history.geometry(), row);
+        std::vector<ui::Rect> fills;
+        for (const DrawOp& op : ops) {
+            if (op.kind == DrawOp::Kind::Fill && op.color == colour && op.area.y == band.top &&
+                op.area.cy == band.height) {
+                fills.push_back(op.area);
+            }
+        }
+        return fills;
+    }
+    static bool drawsText(const std::vector<DrawOp>& ops, const std::string& cp932) {
+        return std::any_of(ops.begin(), ops.end(), [&](const DrawOp& op) {
+            return op.kind == DrawOp::Kind::Text && op.text == cp932;
+        });
+    }
+};
+
+TEST_F(HistoryWindow, TheButtonOpensOneWindowBesideTheMainWindowAndItClosesWithIt) {
+    auto dlg = std::make_unique<CMonitorDlg>();
+    ui::headless::queueModalScript([&](Window& w) {
+        CHistoryDlg& history = open(w, *dlg);
+        ASSERT_TRUE(history.IsWindowOpen());
+        Window& h = handsOf(history);
+        EXPECT_EQ(h.caption(), text::jp("信号の履歴"));
+        EXPECT_EQ(h.timerInterval(CHistoryDlg::refreshTimer), 100);
+        // Again: the same window comes to the front.
+        w.click(ids::historyButton);
+        EXPECT_EQ(dlg->historyDlg.get(), &history);
+        EXPECT_EQ(h.frontRequests(), 1);
+
+        // The main window goes on working; its names label the rows.
+        w.type(ids::inputNameEdit1, "Pump");
+        h.fireTimer(CHistoryDlg::refreshTimer);
+        EXPECT_TRUE(drawsText(h.paintSurface(ids::historyDiagram), "Pump"));
+        EXPECT_EQ(h.text(ids::historySource).rfind(text::jp("ライブ: 起動からの変化 1 件"), 0), 0u)
+            << h.text(ids::historySource);
+
+        // Enter closes nothing; Escape closes the window and its timer.
+        h.pressKey(ui::Key::Enter);
+        EXPECT_TRUE(history.IsWindowOpen());
+        h.pressKey(ui::Key::Escape);
+        EXPECT_FALSE(history.IsWindowOpen());
+        EXPECT_FALSE(w.ended());
+        w.click(ids::historyButton);
+        EXPECT_TRUE(dlg->historyDlg->IsWindowOpen());
+        EXPECT_EQ(handsOf(history).timerInterval(CHistoryDlg::refreshTimer), 100);
+    });
+    dlg->DoModal();
+    EXPECT_FALSE(dlg->historyDlg->IsWindowOpen());
+}
+
+TEST_F(HistoryWindow, FramesOfADeviceShowInTheirRowsUpToThePresent) {
+    const int port = freePort();
+    runMonitor([&](Window& w, CMonitorDlg& dlg) {
+        startWith(w, {"", str(port), "", ""});
+        CHistoryDlg& history = open(w, dlg);
+        Window& h = handsOf(history);
+        Device device(port);
+        device.send({0xFC, 0x02, 0x02});
+        ASSERT_EQ(device.receive(2).size(), 2u);
+        h.fireTimer(CHistoryDlg::refreshTimer);
+
+        const history::Timeline& shown = history.shown();
+        const std::size_t last = shown.size() - 1;
+        EXPECT_EQ(shown.at(last).on, 0b010);
+        EXPECT_EQ(shown.changedAt(last), 0b010);
+        EXPECT_EQ(shown.at(last).address, deviceAddress());
+        EXPECT_EQ(shown.at(last).port, port);
+
+        // Following the present: the right edge is now, and the band of
+        // input 2 runs up to it.
+        const history::TimeView& view = history.view();
+        EXPECT_TRUE(view.following());
+        EXPECT_NEAR(view.timeAt(view.columns()), static_cast<double>(wallclock::localNowMs()),
+                    1000.0);
+        const DiagramGeometry g = history.geometry();
+        std::vector<ui::Rect> bands;
+        const auto bandsOfInput = [&](int row, ui::Color colour) {
+            h.fireTimer(CHistoryDlg::refreshTimer);
+            return fillsInRow(history, h.paintSurface(ids::historyDiagram), row, colour);
+        };
+        // Once the change is a column old, a red band from it to the right edge.
+        ASSERT_TRUE(eventually([&] {
+            bands = bandsOfInput(1, diagram_colours::on);
+            return bands.size() == 1 && bands[0].x + bands[0].cx == g.width;
+        }));
+        EXPECT_TRUE(bandsOfInput(0, diagram_colours::on).empty());
+        // Time goes on: the band's start moves left while its end stays.
+        const int start = bands[0].x;
+        EXPECT_TRUE(eventually([&] {
+            bands = bandsOfInput(1, diagram_colours::on);
+            return bands.size() == 1 && bands[0].x < start && bands[0].x + bands[0].cx == g.width;
+        }));
+
+        // The pointer on the band names the change and who sent it.
+        h.mouse(ids::historyDiagram,
+                {ui::MouseEvent::Kind::Move, bands[0].x + 1, bands[0].y + 1, 0, false, false});
+        const std::string pointed = h.text(ids::historyPointer);
+        EXPECT_EQ(pointed.rfind(text::jp("DI2 が ON  "), 0), 0u) << pointed;
+        EXPECT_NE(pointed.find(text::jp("送信元 127.0.0.3  ポート ") + str(port)),
+                  std::string::npos)
+            << pointed;
+
+        // The filter offers the port and the device.
+        EXPECT_EQ(h.comboEntries(ids::historyFilter),
+                  (std::vector<std::string>{text::jp("すべて"), text::jp("ポート ") + str(port),
+                                            deviceAddressText}));
+
+        if constexpr (isKelvane) {
+            // An ON/OFF click is a change of the output's row, made here.
+            w.type(ids::destPortEdit, str(freePort()));
+            w.click(ids::outputButton1);
+            h.fireTimer(CHistoryDlg::refreshTimer);
+            const std::size_t toggle = history.shown().size() - 1;
+            EXPECT_EQ(history.shown().changedAt(toggle), 0b001000);
+            EXPECT_EQ(history.shown().at(toggle).address, 0u);
+        }
+
+        // A stop greys the input rows from then on.
+        w.click(ids::serverButton);
+        h.fireTimer(CHistoryDlg::refreshTimer);
+        EXPECT_EQ(history.shown().back().stopped, 1);
+        EXPECT_TRUE(eventually([&] {
+            const auto grey = bandsOfInput(1, diagram_colours::stopped);
+            return !grey.empty() && grey.back().x + grey.back().cx == g.width;
+        }));
+
+    });
+}
+
+TEST_F(HistoryWindow, ALogOpensInTheBackgroundIsFollowedAsItGrowsAndTheDiagramIsSaved) {
+    const std::string titles = text::jp("日付,時刻,接続元IPアドレス");
+    const std::string data = isKelvane ? ",1,0,0,0,0,0\r\n" : ",1,0,0,0,0\r\n";
+    const std::string names = isKelvane ? ",A,B,C,X,Y,Z\r\n" : ",A,B,C,D,E\r\n";
+    writeFile("old.csv", titles + names + "2024/05/01,09:30:00,10.0.0.1" + data +
+                             "not a line of ours\r\n2024/05/01,09:30:02,10.0.0.2" +
+                             (isKelvane ? ",0,1,0,0,0,0\r\n" : ",0,1,0,0,0\r\n"));
+    runMonitor([&](Window& w, CMonitorDlg& dlg) {
+        CHistoryDlg& history = open(w, dlg);
+        Window& h = handsOf(history);
+        ui::headless::queueFileDialogAnswer(pathOf("old.csv"));
+        h.click(ids::historyOpenLog);
+        ASSERT_TRUE(eventually([&] {
+            return h.text(ids::historySource).rfind(text::jp("ログ "), 0) == 0;
+        })) << h.text(ids::historySource);
+        EXPECT_EQ(h.text(ids::historySource),
+                  text::jp("ログ old.csv: 変化 2 件、読み飛ばした行 1 行 (追従中)"));
+        EXPECT_TRUE(h.enabled(ids::historyLive));
+        EXPECT_EQ(history.rowNames()[0], "A");
+        EXPECT_EQ(h.comboEntries(ids::historyFilter),
+                  (std::vector<std::string>{text::jp("すべて"), "10.0.0.1", "10.0.0.2"}));
+
+        // Lines written later come in at the next look at the file.
+        {
+            std::ofstream more(pathOf("old.csv"), std::ios::binary | std::ios::app);
+            more << titles << ",P,Q,R" << (isKelvane ? ",X,Y,Z" : ",S,T") << "\r\n"
+                 << "2024/05/01,09:30:05,10.0.0.1" << data;
+        }
+        for (int i = 0; i < CHistoryDlg::followEvery; ++i) h.fireTimer(CHistoryDlg::refreshTimer);
+        EXPECT_EQ(history.shown().size(), 3u);
+        EXPECT_EQ(history.rowNames()[0], "P");
+
+        // One device only: what the second device switched does not show.
+        h.pickComboEntry(ids::historyFilter, 1);
+        EXPECT_EQ(history.shown().size(), 1u);
+
+        // The picture: copied, and saved as a PNG of the diagram's size.
+        h.focus(ids::historyDiagram);
+        h.pressKeyCode('C', true);
+        const auto copied = ui::headless::clipboardImages();
+        ASSERT_EQ(copied.size(), 1u);
+        const ui::Rect place = h.place(ids::historyDiagram);
+        EXPECT_EQ(copied[0].width, place.cx);
+        EXPECT_EQ(copied[0].height, place.cy);
+        ui::headless::queueFileDialogAnswer(pathOf("view.png"));
+        h.click(ids::historySavePng);
+        const std::string png = readFile("view.png");
+        ASSERT_GT(png.size(), 24u);
+        EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n");
+        EXPECT_EQ(png.substr(16, 8), std::string({0, 0, static_cast<char>(place.cx >> 8),
+                                                  static_cast<char>(place.cx & 0xFF), 0, 0,
+                                                  static_cast<char>(place.cy >> 8),
+                                                  static_cast<char>(place.cy & 0xFF)}));
+
+        // Back to the live history.
+        h.click(ids::historyLive);
+        EXPECT_EQ(h.text(ids::historySource).rfind(text::jp("ライブ"), 0), 0u);
+        EXPECT_FALSE(h.enabled(ids::historyLive));
+    });
+}
+
+TEST_F(HistoryWindow, ALogThatCannotBeReadIsToldOnceAndAReadCanBeCancelled) {
+    runMonitor([&](Window& w, CMonitorDlg& dlg) {
+        CHistoryDlg& history = open(w, dlg);
+        Window& h = handsOf(history);
+        // A folder is no file: every read of it fails, and is tried again
+        // for a while.
+        ui::headless::queueFileDialogAnswer(folder);
+        h.click(ids::historyOpenLog);
+        EXPECT_TRUE(h.visible(ids::historyCancel));
+        h.click(ids::historyCancel);
+        ASSERT_TRUE(eventually([&] { return !h.visible(ids::historyCancel); }));
+        EXPECT_EQ(h.text(ids::historySource), text::jp("ログの読み込みを中止しました"));
+        EXPECT_TRUE(ui::headless::messageBoxes().empty());
+
+        ui::headless::queueFileDialogAnswer(folder);
+        h.click(ids::historyOpenLog);
+        ASSERT_TRUE(eventually([&] { return !h.visible(ids::historyCancel); }, 10s));
+        EXPECT_EQ(ui::headless::messageBoxes(),
+                  (std::vector<std::string>{text::jp("ログファイルを読めません")}));
+        EXPECT_EQ(h.text(ids::historySource).rfind(text::jp("ライブ"), 0), 0u);
+    });
+}
+
+}  // namespace
