@@ -5,6 +5,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -555,6 +556,162 @@ TEST(QtFileDialog, APathThatShiftJisCannotHoldIsRefusedNotChanged) {
         answeredFileDialog(folder, QString::fromUtf8("\u30ed\u30b0.csv")),
         (ui::FileChoice{Outcome::Chosen, text::utf8ToCp932(folder) + "/\x83\x8D\x83\x4F.csv"}));
     EXPECT_EQ(answeredFileDialog(folder, "a.csv", false).outcome, Outcome::Cancelled);
+}
+
+constexpr int surface = 120;
+constexpr int scrollBar = 121;
+constexpr ui::ControlLayout sideControls[] = {
+    {surface, Kind::Surface, ui::styleTabStop, "", 5, 5, 100, 40},
+    {scrollBar, Kind::HScrollBar, ui::styleNone, "", 5, 50, 100, 10},
+};
+constexpr ui::DialogLayout sideLayout{902,
+                                      "脇",
+                                      110,
+                                      65,
+                                      "ＭＳ Ｐゴシック",
+                                      9,
+                                      ui::frameCaption | ui::frameSysMenu | ui::frameResizable,
+                                      sideControls};
+
+// A modeless window with a surface painted red, that records what reaches it.
+class SideWindow : public ui::Dialog {
+public:
+    explicit SideWindow(ui::Dialog& owner) : ui::Dialog(sideLayout, &owner) {}
+    QWidget* window() const {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->windowTitle() == QString::fromUtf8("脇") && widget->isVisible()) {
+                return widget;
+            }
+        }
+        return nullptr;
+    }
+    QWidget* control(int id) const { return window()->findChild<QWidget*>(QString::number(id)); }
+
+    void OnSurfacePaint(int, ui::Painter& painter) override {
+        const ui::Size size = painter.size();
+        painter.fillRect({0, 0, size.cx, size.cy}, ui::rgb(255, 0, 0));
+        painter.line(0, 0, size.cx - 1, 0, ui::rgb(0, 0, 255));
+        textSize = painter.textExtent("00:00");
+    }
+    void OnSurfaceMouse(int, const ui::MouseEvent& event) override { mice.push_back(event); }
+    bool PreTranslateMessage(const ui::KeyMessage& message) override {
+        keys.push_back(message);
+        return ui::Dialog::PreTranslateMessage(message);
+    }
+    bool OnCommand(ui::Notification notification, int id) override {
+        commands.push_back({notification, id});
+        return ui::Dialog::OnCommand(notification, id);
+    }
+    void OnTimer(int id) override { ++ticks[id]; }
+    void OnSize(ui::Size client) override { sizes.push_back(client); }
+
+    std::vector<ui::MouseEvent> mice;
+    std::vector<ui::KeyMessage> keys;
+    std::vector<Command> commands;
+    std::map<int, int> ticks;
+    std::vector<ui::Size> sizes;
+    ui::Size textSize;
+};
+
+TEST_F(QtBackendTest, AModelessWindowDrawsItsSurfaceAndHearsMouseKeysScrollBarTimerAndSize) {
+    ScriptedDialog owner([](ScriptedDialog& o) {
+        SideWindow side(o);
+        ASSERT_TRUE(side.Create());
+        ASSERT_TRUE(spinUntil([&] { return side.window() != nullptr; }));
+        QWidget* frame = side.window();
+        EXPECT_TRUE(side.IsWindowOpen());
+        EXPECT_EQ(frame->windowModality(), Qt::NonModal);
+        EXPECT_TRUE(o.window()->isEnabled());
+
+        // What a person sees: the surface in the colours its dialog drew.
+        QWidget* face = side.control(surface);
+        ASSERT_TRUE(
+            spinUntil([&] { return face->grab().toImage().pixel(5, 5) == qRgb(255, 0, 0); }));
+        EXPECT_EQ(face->grab().toImage().pixel(5, 0), qRgb(0, 0, 255));
+        EXPECT_GT(side.textSize.cx, 0);
+        const ui::Image picture = side.item(surface).capture();
+        ASSERT_EQ(picture.width, face->width());
+        ASSERT_EQ(picture.height, face->height());
+        EXPECT_EQ(picture.pixels[static_cast<std::size_t>(5 * picture.width + 5)],
+                  ui::rgb(255, 0, 0));
+        ASSERT_TRUE(side.CopyImageToClipboard(picture));
+        EXPECT_EQ(QApplication::clipboard()->image().size(), face->size());
+
+        QTest::mouseMove(face, QPoint(10, 12));
+        QTest::mousePress(face, Qt::LeftButton, Qt::NoModifier, QPoint(11, 12));
+        QTest::mouseRelease(face, Qt::LeftButton, Qt::NoModifier, QPoint(11, 12));
+        QWheelEvent wheel(QPointF(20, 15), face->mapToGlobal(QPointF(20, 15)), QPoint(),
+                          QPoint(0, 120), Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase,
+                          false);
+        QApplication::sendEvent(face, &wheel);
+        ASSERT_GE(side.mice.size(), 4u);
+        const auto kinds = [&] {
+            std::vector<ui::MouseEvent::Kind> result;
+            for (const auto& m : side.mice) result.push_back(m.kind);
+            return result;
+        }();
+        using K = ui::MouseEvent::Kind;
+        EXPECT_NE(std::find(kinds.begin(), kinds.end(), K::Move), kinds.end());
+        const auto press = std::find(kinds.begin(), kinds.end(), K::Press) - kinds.begin();
+        EXPECT_EQ(side.mice[static_cast<std::size_t>(press)].x, 11);
+        EXPECT_TRUE(side.mice[static_cast<std::size_t>(press)].leftButton);
+        EXPECT_EQ(side.mice.back().kind, K::Wheel);
+        EXPECT_EQ(side.mice.back().wheelDelta, 120);
+        EXPECT_TRUE(side.mice.back().control);
+        EXPECT_EQ(side.mice.back().x, 20);
+
+        // A click gives the surface the focus; its keys pass the dialog first.
+        EXPECT_EQ(side.FocusedControl(), surface);
+        sendKey(face, Qt::Key_Plus, "+");
+        QKeyEvent keypadMinus(QEvent::KeyPress, Qt::Key_Minus, Qt::KeypadModifier, "-");
+        QApplication::sendEvent(face, &keypadMinus);
+        QKeyEvent copy(QEvent::KeyPress, Qt::Key_C, Qt::ControlModifier);
+        QApplication::sendEvent(face, &copy);
+        ASSERT_EQ(side.keys.size(), 3u);
+        EXPECT_EQ(side.keys[0].keyCode, ui::vk::oemPlus);
+        EXPECT_EQ(side.keys[1].keyCode, ui::vk::subtract);
+        EXPECT_EQ(side.keys[2].keyCode, 'C');
+        EXPECT_TRUE(side.keys[2].control);
+
+        // The program's own moves of the bar are not reported; the user's are.
+        side.item(scrollBar).setScroll(100, 10, 5);
+        auto* bar = qobject_cast<QScrollBar*>(side.control(scrollBar));
+        ASSERT_NE(bar, nullptr);
+        EXPECT_EQ(bar->maximum(), 90);
+        EXPECT_EQ(bar->pageStep(), 10);
+        EXPECT_TRUE(side.commands.empty());
+        bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        EXPECT_EQ(side.commands, (std::vector<Command>{{ui::Notification::Scroll, scrollBar}}));
+        EXPECT_EQ(side.item(scrollBar).scrollPos(), 6);
+
+        side.SetTimer(7, 10);
+        EXPECT_TRUE(spinUntil([&] { return side.ticks[7] >= 2; }));
+        side.KillTimer(7);
+        const int ticks = side.ticks[7];
+        QTest::qWait(50);
+        EXPECT_EQ(side.ticks[7], ticks);
+
+        // Resizable, not below its template's size.
+        const QSize first = frame->size();
+        EXPECT_EQ(frame->minimumSize(), first);
+        frame->resize(first + QSize(40, 30));
+        EXPECT_TRUE(spinUntil([&] {
+            return !side.sizes.empty() &&
+                   side.sizes.back() == ui::Size{first.width() + 40, first.height() + 30};
+        }));
+        side.item(surface).moveTo({1, 2, 30, 20});
+        EXPECT_EQ(side.item(surface).place(), (ui::Rect{1, 2, 30, 20}));
+
+        // Its close box ends it; it can open again.
+        frame->close();
+        EXPECT_FALSE(side.IsWindowOpen());
+        EXPECT_TRUE(spinUntil([&] { return side.window() == nullptr; }));
+        EXPECT_TRUE(o.window()->isVisible());
+        ASSERT_TRUE(side.Create());
+        EXPECT_TRUE(spinUntil([&] { return side.window() != nullptr; }));
+        side.DestroyWindow();
+    });
+    EXPECT_EQ(owner.DoModal(), scriptReturned);
 }
 
 TEST(QtFileDialog, TurnsThePlatformsFilterIntoNameFilters) {
