@@ -173,10 +173,14 @@ std::vector<std::string> CHistoryDlg::rowNames() const {
         }
         return names;
     }
-    std::lock_guard lock(main_.signalNamesGuard);
-    std::vector<std::string> shownNames = main_.inputNamesShown;
-    shownNames.insert(shownNames.end(), main_.outputNamesShown.begin(),
-                      main_.outputNamesShown.end());
+    // Live, the names the main window's fields show now.
+    std::vector<std::string> shownNames;
+    for (const InputControls& input : main_.inputControls) {
+        shownNames.push_back(input.nameEdit.text());
+    }
+    for (const OutputControls& output : main_.outputControls) {
+        shownNames.push_back(output.nameEdit.text());
+    }
     if (shownNames.size() == names.size()) names = shownNames;
     return names;
 }

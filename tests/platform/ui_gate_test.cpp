@@ -68,6 +68,20 @@ public:
     ui::Size clientSize() override { return {}; }
     void messageBox(std::string_view) override {}
     ui::FileChoice fileDialog(const ui::FileDialogRequest&) override { return {}; }
+    bool create() override { return false; }
+    void destroy() override {}
+    bool isOpen() const override { return false; }
+    void bringToFront() override {}
+    void resetContent(int) override {}
+    void moveTo(int, const ui::Rect&) override {}
+    ui::Rect place(int) override { return {}; }
+    void setScroll(int, int, int, int) override {}
+    int scrollPos(int) override { return 0; }
+    ui::Image capture(int) override { return {}; }
+    ui::Rect mapDialogRect(const ui::Rect&) override { return {}; }
+    void setTimer(int, int) override {}
+    void killTimer(int) override {}
+    bool copyImage(const ui::Image&) override { return false; }
 
 private:
     const bool direct_;
