@@ -311,7 +311,7 @@ private:
     void build();
     QWidget* createControl(const ControlLayout& layout);
     static void placeDropDownList(QComboBox& combo, const QRect& area);
-    void centreOverOwner();
+    void placeByOwner();
     void addMnemonicTarget(const QString& text, std::size_t index);
     void focusFirstTabStop();
     void notify(Notification notification, int id) { dialog().OnCommand(notification, id); }
@@ -492,12 +492,25 @@ void QtBackend::placeDropDownList(QComboBox& combo, const QRect& area) {
 }
 
 // A dialog that its template does not place opens centred over its owner,
-// as the framework places it, and stays on the owner's screen.
-void QtBackend::centreOverOwner() {
+// as the framework places it, and stays on the owner's screen. A modeless
+// window opens beside its owner instead, so that both are seen at once.
+void QtBackend::placeByOwner() {
     QWidget* owner = window_->parentWidget();
     if (owner == nullptr) return;
     QRect area(QPoint(), window_->size());
     area.moveCenter(owner->geometry().center());
+    if (modeless_) {
+        // Frame beside frame; pos() is where a window's frame stands.
+        const QRect ownerFrame = owner->frameGeometry();
+        QPoint place(ownerFrame.right() + 1, ownerFrame.top());
+        if (const QScreen* screen = owner->screen()) {
+            const QRect screenArea = screen->availableGeometry();
+            place.setX(std::max(screenArea.left(),
+                                std::min(place.x(), screenArea.right() + 1 - window_->width())));
+        }
+        window_->move(place);
+        return;
+    }
     if (const QScreen* screen = owner->screen()) {
         const QRect screenArea = screen->availableGeometry();
         area.moveRight(std::min(area.right(), screenArea.right()));
@@ -540,7 +553,7 @@ int QtBackend::runModal() {
         KeyRoute keys(*this);
         const bool systemSetsFocus = dialog().OnInitDialog();
         if (!ended_) {
-            centreOverOwner();
+            placeByOwner();
             window_->show();
             window_->raise();
             window_->activateWindow();
@@ -567,7 +580,7 @@ bool QtBackend::create() {
     keys_ = std::make_unique<KeyRoute>(*this);
     const bool systemSetsFocus = dialog().OnInitDialog();
     if (window_ == nullptr) return false;
-    centreOverOwner();
+    placeByOwner();
     window_->show();
     window_->raise();
     window_->activateWindow();

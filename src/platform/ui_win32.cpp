@@ -262,7 +262,7 @@ private:
     INT_PTR handle(UINT message, WPARAM wParam, LPARAM lParam);
     BOOL initialise(HWND window);
     HWND ownerWindow();
-    void centreOverOwner();
+    void placeByOwner();
     bool preTranslate(const MSG& message);
     bool listDropped(HWND control) const;
     void runPostedCalls();
@@ -434,12 +434,13 @@ BOOL Win32Backend::initialise(HWND window) {
     RECT after{};
     GetWindowRect(window, &after);
     // A dialog that neither its template nor its initialisation placed
-    // opens centred over its owner, as the framework does.
-    if (EqualRect(&before, &after) != FALSE) centreOverOwner();
+    // opens centred over its owner, as the framework does; a modeless one
+    // beside it, so that both are seen at once.
+    if (EqualRect(&before, &after) != FALSE) placeByOwner();
     return focusDefault;
 }
 
-void Win32Backend::centreOverOwner() {
+void Win32Backend::placeByOwner() {
     HWND owner = GetWindow(window_, GW_OWNER);
     if (owner == nullptr) return;
     RECT ownerRect{};
@@ -448,8 +449,10 @@ void Win32Backend::centreOverOwner() {
     GetWindowRect(window_, &own);
     const int width = own.right - own.left;
     const int height = own.bottom - own.top;
-    int x = (ownerRect.left + ownerRect.right - width) / 2;
-    int y = (ownerRect.top + ownerRect.bottom - height) / 2;
+    int x = modeless_ ? static_cast<int>(ownerRect.right)
+                      : (ownerRect.left + ownerRect.right - width) / 2;
+    int y = modeless_ ? static_cast<int>(ownerRect.top)
+                      : (ownerRect.top + ownerRect.bottom - height) / 2;
     // Kept on the owner's monitor, like the framework's centring.
     MONITORINFO monitor{};
     monitor.cbSize = sizeof monitor;

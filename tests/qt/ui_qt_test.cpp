@@ -622,6 +622,9 @@ TEST_F(QtBackendTest, AModelessWindowDrawsItsSurfaceAndHearsMouseKeysScrollBarTi
         EXPECT_TRUE(side.IsWindowOpen());
         EXPECT_EQ(frame->windowModality(), Qt::NonModal);
         EXPECT_TRUE(o.window()->isEnabled());
+        // Beside its owner, not over it.
+        EXPECT_EQ(frame->frameGeometry().left(), o.window()->frameGeometry().right() + 1);
+        EXPECT_EQ(frame->frameGeometry().top(), o.window()->frameGeometry().top());
 
         // What a person sees: the surface in the colours its dialog drew.
         QWidget* face = side.control(surface);
