@@ -104,8 +104,9 @@ public:
     void beginClose();
     bool closing() const;
     // The lock under which a direct-mode backend runs every call; its driver
-    // holds it while it acts on the window.
-    std::recursive_mutex& directLock() { return directLock_; }
+    // holds it while it acts on the window. One for all windows, as they all
+    // have the one window thread: a window's handler may call another's.
+    static std::recursive_mutex& directLock();
 
 private:
     struct Pending;
@@ -114,7 +115,6 @@ private:
     std::condition_variable changed_;
     bool closing_ = false;
     std::list<std::shared_ptr<Pending>> pending_;
-    std::recursive_mutex directLock_;
 };
 
 // Worker threads started through the window; finished ones are reaped as new

@@ -367,7 +367,7 @@ struct CallGate::Pending {
 
 bool CallGate::call(const std::function<void()>& fn) {
     if (backend_.runsCallsDirectly()) {
-        std::lock_guard direct(directLock_);
+        std::lock_guard direct(directLock());
         if (closing()) return false;
         backend_.workerCallStarts();
         fn();
@@ -403,6 +403,11 @@ bool CallGate::call(const std::function<void()>& fn) {
         return false;
     }
     return true;
+}
+
+std::recursive_mutex& CallGate::directLock() {
+    static std::recursive_mutex windowThread;
+    return windowThread;
 }
 
 // Never waits, in either mode: a direct-mode backend runs or queues fn
