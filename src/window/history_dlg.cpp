@@ -36,8 +36,10 @@ constexpr Anchor anchors[] = {
 // The names' column is as wide as a name field of the main window.
 constexpr int labelWidthUnits = 90;
 constexpr int axisHeightUnits = 12;
-// A minute across the diagram when it opens on the live history.
-constexpr double openingSpanMs = 60'000;
+// The live history opens with all of it across the diagram, from 10 s to a
+// minute; a log with all of it, at least a second.
+constexpr double shortestOpeningMs = 10'000;
+constexpr double longestOpeningMs = 60'000;
 // Reading a log: pieces of this size, each opened and closed again so that
 // the program's own log writer is never kept out for long.
 constexpr std::size_t readPiece = 1 << 20;
@@ -91,7 +93,7 @@ CHistoryDlg::CHistoryDlg(CMonitorDlg& main)
       cancelButton(this, ids::historyCancel),
       main_(main),
       liveCopy_({variant::inputCount, variant::outputCount}),
-      view_(1, openingSpanMs) {}
+      view_(1, longestOpeningMs) {}
 
 CHistoryDlg::~CHistoryDlg() = default;
 
@@ -101,9 +103,9 @@ bool CHistoryDlg::OnInitDialog() {
     cancelButton.show(false);
     liveButton.enable(false);
     placeControls(GetClientSize());
-    view_ = history::TimeView(geometry().plotWidth(), openingSpanMs / geometry().plotWidth());
     takeNewChanges();
     rebuildFilter();
+    openLiveView();
     refresh();
     SetTimer(refreshTimer, refreshIntervalMs);
     return true;
@@ -482,6 +484,12 @@ void CHistoryDlg::OnFilterChanged() {
     refresh();
 }
 
+void CHistoryDlg::openLiveView() {
+    const double sinceStart = static_cast<double>(wallclock::localNowMs() - liveCopy_.at(0).time);
+    const double span = std::clamp(sinceStart, shortestOpeningMs, longestOpeningMs);
+    view_ = history::TimeView(geometry().plotWidth(), span / geometry().plotWidth());
+}
+
 void CHistoryDlg::OnShowLive() {
     if (!log_) return;
     log_.reset();
@@ -489,7 +497,7 @@ void CHistoryDlg::OnShowLive() {
     rebuildFilter();
     marker_.reset();
     takeNewChanges();
-    view_ = history::TimeView(geometry().plotWidth(), openingSpanMs / geometry().plotWidth());
+    openLiveView();
     refresh();
 }
 
@@ -595,7 +603,7 @@ void CHistoryDlg::finishLoading(const std::shared_ptr<Loading>& loading,
     const history::Timeline& all = source();
     const double span =
         all.empty()
-            ? openingSpanMs
+            ? longestOpeningMs
             : std::max<double>(1000.0, static_cast<double>(all.back().time - all.at(0).time));
     view_ = history::TimeView(geometry().plotWidth(), span / geometry().plotWidth());
     refresh();

@@ -67,6 +67,7 @@ private:
     void takeNewChanges();
     void rebuildFilter();
     void refresh();
+    void openLiveView();
     void showSourceText();
     void showPointerText();
     void followLog();

@@ -12,7 +12,7 @@
 # network namespace whose only adapter is one end of a veth pair
 # (198.51.100.10); the device runs in a second namespace on the other end
 # (198.51.100.20). With SHOT, a picture of the window with the device
-# connected is saved there.
+# connected is saved there, and one of the signal history beside it.
 #
 # Exit status: 0 passed, 1 failed, 77 skipped (no X server, xdotool or
 # namespace). The folder is kept after a failure, or with SCREEN_KEEP set.
@@ -28,6 +28,8 @@ shot=${5:-}
 source "$(dirname "${BASH_SOURCE[0]}")/../support/monitor_env.sh"
 # shellcheck source=SCRIPTDIR/../support/screen_env.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../support/screen_env.sh"
+# shellcheck source=SCRIPTDIR/../support/history_screen.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../support/history_screen.sh"
 
 if [[ -z "${SCREEN_IN_NAMESPACE:-}" ]]; then
     require_tools Xvfb xdotool xwininfo import convert unshare nsenter ip iconv timeout flock
@@ -127,6 +129,15 @@ if [[ $variant == kelvane ]]; then
     wait_until 100 grep -q '^[0-9:.]* <- FA F0 01' "$work/device.out" &&
         pass "the device got output frame FA F0 01" || fail "no output frame FA F0 01 reached the device"
 fi
+
+# ---- the signal history ------------------------------------------------------
+history_send() {
+    device --connect "$monitorAddress:$listenPort" --bind "$deviceAddress" --send "$1" --quiet \
+        > /dev/null 2>&1 || fail "the frame $1"
+}
+history_client() { geometry "$1"; }  # no window manager: no frame
+history_png_name() { echo "$1"; }
+history_scenario "${shot:+${shot%.png}-history.png}" "$work/history.png"
 
 # A Qt check box takes clicks on its box and text, not on the rest of its rectangle.
 click 1010 8

@@ -27,6 +27,8 @@ shotDir=${4:-}
 source "$(dirname "${BASH_SOURCE[0]}")/../support/monitor_env.sh"
 # shellcheck source=SCRIPTDIR/../support/screen_env.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../support/screen_env.sh"
+# shellcheck source=SCRIPTDIR/../support/history_screen.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../support/history_screen.sh"
 variant_facts "$variant"
 
 if [[ -z "${WINE_SCREEN_IN_NAMESPACE:-}" ]]; then
@@ -160,6 +162,24 @@ if [[ $variant == kelvane ]]; then
     click 1027
     expect_faces "ON/OFF 1 pressed again: output lamps" black "${outputLamps[@]}"
 fi
+
+# The signal history beside the main window.
+history_send() {
+    device --connect "$monitorAddress:$port1" --bind "$deviceAddress" --send "$1" --quiet \
+        > /dev/null 2>&1 || fail "the frame $1"
+}
+# Wine draws the frame: the client area is the template's size, at the
+# main window's scale, inside a frame as thick at the sides as below.
+history_client() {
+    local x y w h cx cy
+    read -r x y w h <<< "$(geometry "$1")"
+    read -r cx cy <<< "$(rc_size 140)"
+    cx=$(((cx * mainClientW + mainCx / 2) / mainCx)) cy=$(((cy * mainClientH + mainCy / 2) / mainCy))
+    echo $((x + (w - cx) / 2)) $((y + h - cy - (w - cx) / 2)) "$cx" "$cy"
+}
+history_png_name() { echo "Z:${1//\//\\}"; }
+mainClientW=$dialogW mainClientH=$dialogH mainCx=$dialogCx mainCy=$dialogCy
+history_scenario "${shotDir:+$shotDir/$variant-history-wine.png}" "$folder/history.png"
 
 # A name typed, logging switched on: the next frame's log line comes under a
 # header with the new name.
