@@ -53,7 +53,8 @@ readonly font=/usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf
 start_work wine-screen WINE_SCREEN_KEEP
 
 make_device_namespace wsc "$monitorAddress $secondAddress" "$deviceAddress"
-start_xvfb "$work"
+# Wide enough for the history window beside the main window.
+start_xvfb "$work" 1280x1024
 make_wine_prefix "$work"
 # Wine draws the windows' frames and captions itself, as Windows does: with
 # no window manager on this server, a hide would wait for a withdrawal.
