@@ -560,11 +560,13 @@ void CHistoryDlg::readLog(const std::shared_ptr<Loading>& loading) {
     bool failed = false;
     while (!loading->cancel.load()) {
         std::optional<std::string> piece;
-        // On Windows the program's own log writer holds the file for itself
-        // for the moment of an append.
+        // The program's own log writer has its turns at the file; another
+        // program may hold it for itself for a moment too.
         for (int attempt = 0; attempt < readRetries && !loading->cancel.load(); ++attempt) {
-            piece = fs::readBytes(log->path, log->offset, readPiece);
+            std::unique_lock turn(main_.logFileGate, std::try_to_lock);
+            if (turn.owns_lock()) piece = fs::readBytes(log->path, log->offset, readPiece);
             if (piece) break;
+            turn = {};
             std::this_thread::sleep_for(readRetryPause);
         }
         if (!piece) {
@@ -624,6 +626,10 @@ void CHistoryDlg::followLog() {
     }
     const auto wanted = static_cast<std::size_t>(
         std::min<std::int64_t>(*size - log_->offset, static_cast<std::int64_t>(followPiece)));
+    // The window never waits for the log's writer: a busy file is looked at
+    // again a second later.
+    std::unique_lock turn(main_.logFileGate, std::try_to_lock);
+    if (!turn.owns_lock()) return;
     const auto piece = fs::readBytes(log_->path, log_->offset, wanted);
     if (!piece) return;
     log_->reader.feed(*piece);

@@ -201,6 +201,9 @@ public:
     // The log's own writer: a connection thread hands its frame's line over
     // and goes on; the writer writes it, whatever the file does meanwhile.
     store::LogWriter logWriter;
+    // Held by the log's writer from a file's open to its close, and by the
+    // signal history for each read of a log (store/log_file_gate.h).
+    std::mutex logFileGate;
     // Keeps the queue's order the order in which lines take namesChanged.
     std::mutex logOrderGuard;
     // The log's header line with the signal names as the window shows them,

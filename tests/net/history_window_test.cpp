@@ -3,12 +3,16 @@
 // changes in their rows, shown up to the present; a log opens in the
 // background, is followed as it grows, and the diagram is copied and saved.
 #include <algorithm>
+#include <condition_variable>
 #include <fstream>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 #include "history/wall_clock.h"
 #include "net_fixture.h"
 #include "platform/wall_clock.h"
+#include "store/log_file_gate.h"
 #include "window/history_dlg.h"
 
 using namespace nettest;
@@ -154,7 +158,6 @@ TEST_F(HistoryWindow, FramesOfADeviceShowInTheirRowsUpToThePresent) {
             const auto grey = bandsOfInput(1, diagram_colours::stopped);
             return !grey.empty() && grey.back().x + grey.back().cx == g.width;
         }));
-
     });
 }
 
@@ -186,6 +189,31 @@ TEST_F(HistoryWindow, ALogOpensInTheBackgroundIsFollowedAsItGrowsAndTheDiagramIs
             more << titles << ",P,Q,R" << (isKelvane ? ",X,Y,Z" : ",S,T") << "\r\n"
                  << "2024/05/01,09:30:05,10.0.0.1" << data;
         }
+        // While the log's writer has its turn at a file, the window does not
+        // read: it looks again a second later.
+        std::mutex handOver;
+        std::condition_variable changed;
+        bool writerHasTurn = false;
+        bool writerDone = false;
+        std::thread writer([&] {
+            std::lock_guard turn(dlg.logFileGate);
+            std::unique_lock lock(handOver);
+            writerHasTurn = true;
+            changed.notify_all();
+            changed.wait(lock, [&] { return writerDone; });
+        });
+        {
+            std::unique_lock lock(handOver);
+            changed.wait(lock, [&] { return writerHasTurn; });
+        }
+        for (int i = 0; i < CHistoryDlg::followEvery; ++i) h.fireTimer(CHistoryDlg::refreshTimer);
+        EXPECT_EQ(history.shown().size(), 2u);
+        {
+            std::lock_guard lock(handOver);
+            writerDone = true;
+        }
+        changed.notify_all();
+        writer.join();
         for (int i = 0; i < CHistoryDlg::followEvery; ++i) h.fireTimer(CHistoryDlg::refreshTimer);
         EXPECT_EQ(history.shown().size(), 3u);
         EXPECT_EQ(history.rowNames()[0], "P");
@@ -240,6 +268,28 @@ TEST_F(HistoryWindow, ALogThatCannotBeReadIsToldOnceAndAReadCanBeCancelled) {
                   (std::vector<std::string>{text::jp("ログファイルを読めません")}));
         EXPECT_EQ(h.text(ids::historySource).rfind(text::jp("ライブ"), 0), 0u);
     });
+}
+
+TEST_F(HistoryWindow, TheLogsWriterHoldsItsTurnFromOpenToClose) {
+    std::mutex gate;
+    const store::LogOpener open = store::gatedOpener(store::systemLogOpener(), gate);
+    const auto othersTurn = [&] {
+        bool free = false;
+        std::thread other([&] {
+            free = gate.try_lock();
+            if (free) gate.unlock();
+        });
+        other.join();
+        return free;
+    };
+    auto file = open(pathOf("log.csv"));
+    ASSERT_TRUE(file);
+    EXPECT_FALSE(othersTurn());
+    EXPECT_TRUE(file->write("line\n"));
+    EXPECT_TRUE(file->close());
+    EXPECT_TRUE(othersTurn());
+    EXPECT_FALSE(open(pathOf("no such folder/log.csv")));
+    EXPECT_TRUE(othersTurn());
 }
 
 }  // namespace
