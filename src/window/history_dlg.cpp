@@ -1,10 +1,8 @@
 #include "window/history_dlg.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <thread>
 
 #include "history/png_image.h"
 #include "history/wall_clock.h"
@@ -14,6 +12,7 @@
 #include "platform/wall_clock.h"
 #include "window/control_ids.h"
 #include "window/history_layout.h"
+#include "window/history_log_state.h"
 #include "window/monitor_dlg.h"
 
 namespace {
@@ -37,15 +36,9 @@ constexpr Anchor anchors[] = {
 constexpr int labelWidthUnits = 90;
 constexpr int axisHeightUnits = 12;
 // The live history opens with all of it across the diagram, from 10 s to a
-// minute; a log with all of it, at least a second.
+// minute.
 constexpr double shortestOpeningMs = 10'000;
 constexpr double longestOpeningMs = 60'000;
-// Reading a log: pieces of this size, each opened and closed again so that
-// the program's own log writer is never kept out for long.
-constexpr std::size_t readPiece = 1 << 20;
-constexpr std::size_t followPiece = 4 << 20;
-constexpr int readRetries = 50;
-constexpr auto readRetryPause = std::chrono::milliseconds(20);
 constexpr double wheelZoomPerNotch = 1.5;
 constexpr int dragThreshold = 3;
 
@@ -65,19 +58,6 @@ std::string megabytes(std::int64_t bytes) {
 }
 
 }  // namespace
-
-struct CHistoryDlg::Log {
-    std::string path;
-    history::LogReader reader;
-    std::int64_t offset = 0;
-};
-
-struct CHistoryDlg::Loading {
-    std::string path;
-    std::atomic<bool> cancel{false};
-    std::atomic<std::int64_t> done{0};
-    std::atomic<std::int64_t> total{0};
-};
 
 CHistoryDlg::CHistoryDlg(CMonitorDlg& main)
     : ui::Dialog(historyDialogLayout(), &main),
@@ -522,116 +502,4 @@ void CHistoryDlg::OnSavePng() {
     if (!fs::writeBytes(*path, history::encodePng(image.width, image.height, image.pixels))) {
         MessageBox(jp("PNG ファイルを保存できません"));
     }
-}
-
-// ---- logs ----------------------------------------------------------------------
-
-void CHistoryDlg::OnOpenLog() {
-    ui::FileDialogRequest request;
-    request.save = false;
-    request.defaultExtension = "csv";
-    request.initialPath = main_.currentLogPath();
-    request.filter = "CSV file (*.csv)|*.csv|all files(*.*)|*.*||";
-    request.overwritePrompt = false;
-    request.hideReadOnly = true;
-    const auto path = FileDialog(request);
-    if (path) startLoading(*path);
-}
-
-void CHistoryDlg::startLoading(const std::string& path) {
-    if (loading_) loading_->cancel.store(true);
-    auto loading = std::make_shared<Loading>();
-    loading->path = path;
-    loading->total.store(fs::fileSize(path).value_or(0));
-    loading_ = loading;
-    cancelButton.show(true);
-    if (!StartWorker([this, loading] { readLog(loading); })) {
-        loading_.reset();
-        cancelButton.show(false);
-        MessageBox(jp("ログファイルを読めません"));
-    }
-    showSourceText();
-}
-
-// On the reader's own thread: the window goes on meanwhile.
-void CHistoryDlg::readLog(const std::shared_ptr<Loading>& loading) {
-    auto log = std::make_shared<Log>();
-    log->path = loading->path;
-    bool failed = false;
-    while (!loading->cancel.load()) {
-        std::optional<std::string> piece;
-        // The program's own log writer has its turns at the file; another
-        // program may hold it for itself for a moment too.
-        for (int attempt = 0; attempt < readRetries && !loading->cancel.load(); ++attempt) {
-            std::unique_lock turn(main_.logFileGate, std::try_to_lock);
-            if (turn.owns_lock()) piece = fs::readBytes(log->path, log->offset, readPiece);
-            if (piece) break;
-            turn = {};
-            std::this_thread::sleep_for(readRetryPause);
-        }
-        if (!piece) {
-            failed = !loading->cancel.load();
-            break;
-        }
-        log->reader.feed(*piece);
-        log->offset += static_cast<std::int64_t>(piece->size());
-        loading->done.store(log->offset);
-        if (piece->size() < readPiece) break;
-    }
-    PostToWindowThread([this, loading, log, failed] { finishLoading(loading, log, failed); });
-}
-
-void CHistoryDlg::finishLoading(const std::shared_ptr<Loading>& loading,
-                                const std::shared_ptr<Log>& log, bool failed) {
-    if (loading != loading_) return;
-    loading_.reset();
-    cancelButton.show(false);
-    if (loading->cancel.load()) {
-        refresh();
-        sourceLabel.setText(jp("ログの読み込みを中止しました"));
-        return;
-    }
-    if (failed) {
-        refresh();
-        MessageBox(jp("ログファイルを読めません"));
-        return;
-    }
-    log_ = log;
-    liveButton.enable(true);
-    rebuildFilter();
-    marker_.reset();
-    takeNewChanges();
-    // The whole log across the diagram, its end at the right edge.
-    const history::Timeline& all = source();
-    const double span =
-        all.empty()
-            ? longestOpeningMs
-            : std::max<double>(1000.0, static_cast<double>(all.back().time - all.at(0).time));
-    view_ = history::TimeView(geometry().plotWidth(), span / geometry().plotWidth());
-    refresh();
-}
-
-void CHistoryDlg::OnCancelLoading() {
-    if (loading_) loading_->cancel.store(true);
-}
-
-// A log that grows is read on from where it ended; one that shrank was
-// replaced and is read again.
-void CHistoryDlg::followLog() {
-    const auto size = fs::fileSize(log_->path);
-    if (!size || *size == log_->offset) return;
-    if (*size < log_->offset) {
-        startLoading(log_->path);
-        return;
-    }
-    const auto wanted = static_cast<std::size_t>(
-        std::min<std::int64_t>(*size - log_->offset, static_cast<std::int64_t>(followPiece)));
-    // The window never waits for the log's writer: a busy file is looked at
-    // again a second later.
-    std::unique_lock turn(main_.logFileGate, std::try_to_lock);
-    if (!turn.owns_lock()) return;
-    const auto piece = fs::readBytes(log_->path, log_->offset, wanted);
-    if (!piece) return;
-    log_->reader.feed(*piece);
-    log_->offset += static_cast<std::int64_t>(piece->size());
 }
