@@ -41,6 +41,8 @@ constexpr double shortestOpeningMs = 10'000;
 constexpr double longestOpeningMs = 60'000;
 constexpr double wheelZoomPerNotch = 1.5;
 constexpr int dragThreshold = 3;
+// Ports and devices beyond these are not offered one by one.
+constexpr std::size_t maxFilterChoices = 256;
 
 std::string jp(const char* utf8) {
     return text::jp(utf8);
@@ -178,31 +180,26 @@ DiagramGeometry CHistoryDlg::geometry() const {
     return g;
 }
 
-// Brings the copy of the live history, the filter and the filter's choices
-// up to date.
-void CHistoryDlg::takeNewChanges() {
+bool CHistoryDlg::takeNewChanges() {
     if (!log_) main_.signalHistory.copyTo(liveCopy_);
     const history::Timeline& all = source();
+    const bool gained = all.appendedCount() != sourcesSeen_;
     for (std::uint64_t sequence = std::max(sourcesSeen_, all.firstSequence());
-         sequence < all.appendedCount(); ++sequence) {
+         sequence < all.appendedCount() && filterChoices_.size() < maxFilterChoices; ++sequence) {
         const history::Change& change = all.at(sequence - all.firstSequence());
         if (change.address == 0) continue;
-        history::Filter byPort{history::Filter::Kind::Port, change.port, 0};
-        history::Filter byAddress{history::Filter::Kind::Address, 0, change.address};
-        for (const history::Filter& choice : {byPort, byAddress}) {
-            if (choice.kind == history::Filter::Kind::Port && choice.port == 0) continue;
-            if (std::find(filterChoices_.begin(), filterChoices_.end(), choice) !=
-                filterChoices_.end()) {
-                continue;
-            }
-            filterChoices_.push_back(choice);
-            filterCombo.addString(choice.kind == history::Filter::Kind::Port
-                                      ? jp("ポート ") + std::to_string(choice.port)
-                                      : history::dottedAddress(choice.address));
+        if (change.port != 0 && portsSeen_.insert(change.port).second) {
+            filterChoices_.push_back({history::Filter::Kind::Port, change.port, 0});
+            filterCombo.addString(jp("ポート ") + std::to_string(change.port));
+        }
+        if (addressesSeen_.insert(change.address).second) {
+            filterChoices_.push_back({history::Filter::Kind::Address, 0, change.address});
+            filterCombo.addString(history::dottedAddress(change.address));
         }
     }
     sourcesSeen_ = all.appendedCount();
     if (filtered_) filtered_->update(all);
+    return gained;
 }
 
 // The choices start again with "all" for a new source; the devices and
@@ -212,6 +209,8 @@ void CHistoryDlg::rebuildFilter() {
     filterCombo.addString(jp("すべて"));
     filterCombo.setCurSel(0);
     filterChoices_.clear();
+    portsSeen_.clear();
+    addressesSeen_.clear();
     sourcesSeen_ = 0;
     filtered_.reset();
 }
@@ -237,8 +236,8 @@ void CHistoryDlg::refresh() {
 void CHistoryDlg::OnTimer(int id) {
     if (id != refreshTimer) return;
     if (log_ && !loading_ && ++refreshes_ % followEvery == 0) followLog();
-    takeNewChanges();
-    refresh();
+    // A view of the past with nothing new to show is left alone.
+    if (takeNewChanges() || view_.following() || loading_) refresh();
 }
 
 // ---- the controls' places --------------------------------------------------
@@ -393,7 +392,7 @@ void CHistoryDlg::showSourceText() {
         text = jp("ライブ: 起動からの変化 ") + std::to_string(liveCopy_.appendedCount()) +
                jp(" 件 (直近 24 時間分、最大約 100 万件を保持)");
     }
-    sourceLabel.setText(text);
+    if (sourceLabel.text() != text) sourceLabel.setText(text);
 }
 
 void CHistoryDlg::showPointerText() {
@@ -414,7 +413,7 @@ void CHistoryDlg::showPointerText() {
             *time, row ? static_cast<history::RowMask>(1u << *row) : rows().all());
     }
     if (!index) {
-        pointerLabel.setText("");
+        if (!pointerLabel.text().empty()) pointerLabel.setText("");
         return;
     }
     const history::Change& change = timeline.at(*index);
@@ -444,7 +443,7 @@ void CHistoryDlg::showPointerText() {
             text += jp("ON/OFFボタン");
         }
     }
-    pointerLabel.setText(text);
+    if (pointerLabel.text() != text) pointerLabel.setText(text);
 }
 
 // ---- the filter and the live history ----------------------------------------

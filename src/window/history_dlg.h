@@ -6,6 +6,7 @@
 #include <atomic>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -64,7 +65,9 @@ private:
 
     const history::Timeline& source() const;
     history::RowSet rows() const;
-    void takeNewChanges();
+    // Brings the copy of the live history, the filter and its choices up to
+    // date; true when the history gained changes.
+    bool takeNewChanges();
     void rebuildFilter();
     void refresh();
     void openLiveView();
@@ -84,6 +87,8 @@ private:
     std::shared_ptr<Loading> loading_;
     std::optional<history::FilteredTimeline> filtered_;
     std::vector<history::Filter> filterChoices_;
+    std::set<std::uint16_t> portsSeen_;
+    std::set<std::uint32_t> addressesSeen_;
     std::uint64_t sourcesSeen_ = 0;
     history::TimeView view_;
     int refreshes_ = 0;
