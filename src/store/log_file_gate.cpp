@@ -11,7 +11,9 @@ public:
     GatedFile(std::unique_ptr<fs::TextFile> file, std::unique_lock<std::mutex> turn)
         : file_(std::move(file)), turn_(std::move(turn)) {}
 
-    std::optional<std::string> readLine() override { return file_->readLine(); }
+    std::optional<std::string> readLine(std::size_t maxBytes) override {
+        return file_->readLine(maxBytes);
+    }
     bool write(std::string_view text) override { return file_->write(text); }
     std::int64_t size() override { return file_->size(); }
     bool truncate(std::int64_t size) override { return file_->truncate(size); }

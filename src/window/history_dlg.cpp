@@ -10,6 +10,7 @@
 #include "platform/fs_bytes.h"
 #include "platform/text.h"
 #include "platform/wall_clock.h"
+#include "store/file_choice.h"
 #include "window/control_ids.h"
 #include "window/history_layout.h"
 #include "window/history_log_state.h"
@@ -495,7 +496,7 @@ void CHistoryDlg::OnSavePng() {
     request.filter = "PNG (*.png)|*.png|all files(*.*)|*.*||";
     request.overwritePrompt = true;
     request.hideReadOnly = true;
-    const auto path = FileDialog(request);
+    const auto path = store::chooseFile(*this, request);
     if (!path) return;
     const ui::Image image = diagram.capture();
     if (!fs::writeBytes(*path, history::encodePng(image.width, image.height, image.pixels))) {

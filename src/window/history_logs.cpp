@@ -7,6 +7,7 @@
 
 #include "platform/fs_bytes.h"
 #include "platform/text.h"
+#include "store/file_choice.h"
 #include "window/history_log_state.h"
 #include "window/monitor_dlg.h"
 
@@ -39,7 +40,7 @@ void CHistoryDlg::OnOpenLog() {
     request.filter = "CSV file (*.csv)|*.csv|all files(*.*)|*.*||";
     request.overwritePrompt = false;
     request.hideReadOnly = true;
-    const auto path = FileDialog(request);
+    const auto path = store::chooseFile(*this, request);
     if (path) startLoading(*path);
 }
 
