@@ -8,8 +8,9 @@ namespace {
 
 class GatedFile final : public fs::TextFile {
 public:
-    GatedFile(std::unique_ptr<fs::TextFile> file, std::unique_lock<std::mutex> turn)
-        : file_(std::move(file)), turn_(std::move(turn)) {}
+    GatedFile(std::unique_ptr<fs::TextFile> file, std::shared_ptr<std::mutex> gate,
+              std::unique_lock<std::mutex> turn)
+        : gate_(std::move(gate)), turn_(std::move(turn)), file_(std::move(file)) {}
 
     std::optional<std::string> readLine(std::size_t maxBytes) override {
         return file_->readLine(maxBytes);
@@ -25,19 +26,22 @@ public:
     }
 
 private:
-    std::unique_ptr<fs::TextFile> file_;
+    // Destroyed in reverse: a file not closed closes before the turn ends,
+    // and the gate outlives the turn that locks it.
+    std::shared_ptr<std::mutex> gate_;
     std::unique_lock<std::mutex> turn_;
+    std::unique_ptr<fs::TextFile> file_;
 };
 
 }  // namespace
 
-LogOpener gatedOpener(LogOpener inner, std::mutex& gate) {
+LogOpener gatedOpener(LogOpener inner, std::shared_ptr<std::mutex> gate) {
     return [inner = std::move(inner),
-            &gate](const std::string& path) -> std::unique_ptr<fs::TextFile> {
-        std::unique_lock turn(gate);
+            gate = std::move(gate)](const std::string& path) -> std::unique_ptr<fs::TextFile> {
+        std::unique_lock turn(*gate);
         auto file = inner(path);
         if (!file) return nullptr;
-        return std::make_unique<GatedFile>(std::move(file), std::move(turn));
+        return std::make_unique<GatedFile>(std::move(file), gate, std::move(turn));
     };
 }
 

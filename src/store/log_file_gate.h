@@ -4,6 +4,7 @@
 // an outage; within the program the two never meet.
 #pragma once
 
+#include <memory>
 #include <mutex>
 
 #include "store/log_writer.h"
@@ -12,6 +13,6 @@ namespace store {
 
 // An opener whose files hold the gate from before their open to their
 // close, on the thread that opened them.
-LogOpener gatedOpener(LogOpener inner, std::mutex& gate);
+LogOpener gatedOpener(LogOpener inner, std::shared_ptr<std::mutex> gate);
 
 }  // namespace store

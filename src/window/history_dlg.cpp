@@ -96,9 +96,9 @@ bool CHistoryDlg::OnInitDialog() {
 
 void CHistoryDlg::OnDestroy() {
     KillTimer(refreshTimer);
-    // The reader ends at its next piece; the window joins it after this.
-    if (loading_) loading_->cancel.store(true);
-    loading_.reset();
+    // The log's worker ends at its next look, and nothing of it reaches the
+    // window any more.
+    stopReading();
     log_.reset();
     filtered_.reset();
     pointer_.reset();
@@ -236,9 +236,9 @@ void CHistoryDlg::refresh() {
 
 void CHistoryDlg::OnTimer(int id) {
     if (id != refreshTimer) return;
-    if (log_ && !loading_ && ++refreshes_ % followEvery == 0) followLog();
+    const bool loading = reading_ && !reading_->loaded.load();
     // A view of the past with nothing new to show is left alone.
-    if (takeNewChanges() || view_.following() || loading_) refresh();
+    if (takeNewChanges() || view_.following() || loading) refresh();
 }
 
 // ---- the controls' places --------------------------------------------------
@@ -379,9 +379,9 @@ void CHistoryDlg::OnScroll() {
 
 void CHistoryDlg::showSourceText() {
     std::string text;
-    if (loading_) {
-        const std::int64_t done = loading_->done.load();
-        const std::int64_t total = std::max<std::int64_t>(loading_->total.load(), done);
+    if (reading_ && !reading_->loaded.load()) {
+        const std::int64_t done = reading_->done.load();
+        const std::int64_t total = std::max<std::int64_t>(reading_->total.load(), done);
         const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 0;
         text = jp("読み込み中... ") + std::to_string(percent) + "% (" + megabytes(done) + " / " +
                megabytes(total) + " MB)";
@@ -472,6 +472,7 @@ void CHistoryDlg::openLiveView() {
 
 void CHistoryDlg::OnShowLive() {
     if (!log_) return;
+    stopReading();
     log_.reset();
     liveButton.enable(false);
     rebuildFilter();

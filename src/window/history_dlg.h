@@ -56,13 +56,19 @@ public:
     // The timer that brings the diagram up to date while the window is open.
     static constexpr int refreshTimer = 1;
     static constexpr int refreshIntervalMs = 100;
-    // A followed log is looked at every this many refreshes (once a second).
-    static constexpr int followEvery = 10;
+
+    // A log shown, and what the window shares with the worker that reads it
+    // (window/history_log_state.h).
+    struct Log;
+    class Reading;
+    // On the window thread, handed over by that worker: the log read to its
+    // end (read false: it could not be, or it was cancelled), or what was
+    // appended to it since.
+    void logRead(const std::shared_ptr<Reading>& reading, const std::shared_ptr<Log>& log,
+                 bool read);
+    void logGrew(const std::shared_ptr<Reading>& reading, const std::string& bytes);
 
 private:
-    struct Log;
-    struct Loading;
-
     const history::Timeline& source() const;
     history::RowSet rows() const;
     // Brings the copy of the live history, the filter and its choices up to
@@ -73,25 +79,21 @@ private:
     void openLiveView();
     void showSourceText();
     void showPointerText();
-    void followLog();
-    void startLoading(const std::string& path);
-    void readLog(const std::shared_ptr<Loading>& loading);
-    void finishLoading(const std::shared_ptr<Loading>& loading, const std::shared_ptr<Log>& log,
-                       bool failed);
+    void startReading(const std::string& path);
+    void stopReading();
     void placeControls(ui::Size client);
     void zoomAt(double factor, std::optional<int> x);
 
     CMonitorDlg& main_;
     history::Timeline liveCopy_;
     std::shared_ptr<Log> log_;
-    std::shared_ptr<Loading> loading_;
+    std::shared_ptr<Reading> reading_;
     std::optional<history::FilteredTimeline> filtered_;
     std::vector<history::Filter> filterChoices_;
     std::set<std::uint16_t> portsSeen_;
     std::set<std::uint32_t> addressesSeen_;
     std::uint64_t sourcesSeen_ = 0;
     history::TimeView view_;
-    int refreshes_ = 0;
     // Pixels of the parts of the diagram that are measured in dialog units.
     int labelWidth_ = 0;
     int axisHeight_ = 0;

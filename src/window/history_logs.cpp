@@ -1,6 +1,6 @@
-// Logs in the history window: chosen with the open dialog, read by a
-// worker of the window's own with progress and cancel, and followed as they
-// grow.
+// Logs in the history window: chosen with the open dialog, read by a worker
+// with progress and cancel, then followed by it as they grow: once a second
+// it looks at the file's size and hands what was appended to the window.
 #include <algorithm>
 #include <chrono>
 #include <thread>
@@ -19,6 +19,7 @@ constexpr std::size_t readPiece = 1 << 20;
 constexpr std::size_t followPiece = 4 << 20;
 constexpr int readRetries = 50;
 constexpr auto readRetryPause = std::chrono::milliseconds(20);
+constexpr auto followPause = std::chrono::seconds(1);
 // A log opens with all of it across the diagram, at least a second; one
 // without any line of ours with a minute.
 constexpr double shortestLogSpanMs = 1000;
@@ -28,9 +29,68 @@ std::string jp(const char* utf8) {
     return text::jp(utf8);
 }
 
-}  // namespace
+using Reading = CHistoryDlg::Reading;
 
-// ---- logs ----------------------------------------------------------------------
+// A piece of the file from offset, taken in the writer's turns; nothing
+// when it stayed unreadable for a second or the reading was stopped.
+std::optional<std::string> readPieceAt(Reading& reading, std::int64_t offset, std::size_t size) {
+    for (int attempt = 0; attempt < readRetries && !reading.stopped(); ++attempt) {
+        {
+            std::unique_lock turn(reading.gate(), std::try_to_lock);
+            if (turn.owns_lock()) {
+                auto piece = fs::readBytes(reading.path(), offset, size);
+                if (piece) return piece;
+            }
+        }
+        std::this_thread::sleep_for(readRetryPause);
+    }
+    return std::nullopt;
+}
+
+// Reads the whole file into log; false when it could not be read.
+bool readWhole(Reading& reading, CHistoryDlg::Log& log) {
+    for (;;) {
+        const auto piece = readPieceAt(reading, log.offset, readPiece);
+        if (!piece) return false;
+        log.reader.feed(*piece);
+        log.offset += static_cast<std::int64_t>(piece->size());
+        reading.done.store(log.offset);
+        if (piece->size() < readPiece) return true;
+    }
+}
+
+// The worker's body: it holds the reading alone.
+void readAndFollow(const std::shared_ptr<Reading>& reading) {
+    auto log = std::make_shared<CHistoryDlg::Log>();
+    const bool read = readWhole(*reading, *log);
+    reading->toWindow(
+        [reading, log, read](CHistoryDlg& window) { window.logRead(reading, log, read); });
+    if (!read) return;
+    std::int64_t offset = log->offset;
+    while (reading->pause(followPause)) {
+        const auto size = fs::fileSize(reading->path());
+        if (!size || *size == offset) continue;
+        if (*size < offset) {
+            // Replaced or emptied: read again from its start.
+            auto fresh = std::make_shared<CHistoryDlg::Log>();
+            if (!readWhole(*reading, *fresh)) continue;
+            offset = fresh->offset;
+            reading->toWindow(
+                [reading, fresh](CHistoryDlg& window) { window.logRead(reading, fresh, true); });
+            continue;
+        }
+        const auto wanted = static_cast<std::size_t>(
+            std::min<std::int64_t>(*size - offset, static_cast<std::int64_t>(followPiece)));
+        auto piece = readPieceAt(*reading, offset, wanted);
+        if (!piece) continue;
+        offset += static_cast<std::int64_t>(piece->size());
+        reading->toWindow([reading, piece = std::move(*piece)](CHistoryDlg& window) {
+            window.logGrew(reading, piece);
+        });
+    }
+}
+
+}  // namespace
 
 void CHistoryDlg::OnOpenLog() {
     ui::FileDialogRequest request;
@@ -41,67 +101,50 @@ void CHistoryDlg::OnOpenLog() {
     request.overwritePrompt = false;
     request.hideReadOnly = true;
     const auto path = store::chooseFile(*this, request);
-    if (path) startLoading(*path);
+    if (path) startReading(*path);
 }
 
-void CHistoryDlg::startLoading(const std::string& path) {
-    if (loading_) loading_->cancel.store(true);
-    auto loading = std::make_shared<Loading>();
-    loading->path = path;
-    loading->total.store(fs::fileSize(path).value_or(0));
-    loading_ = loading;
+void CHistoryDlg::startReading(const std::string& path) {
+    stopReading();
+    auto reading =
+        std::make_shared<Reading>(path, main_.logFileGate, [this](Reading::WindowWork work) {
+            PostToWindowThread([this, work = std::move(work)] { work(*this); });
+        });
+    reading->total.store(fs::fileSize(path).value_or(0));
+    reading_ = reading;
     cancelButton.show(true);
-    if (!StartWorker([this, loading] { readLog(loading); })) {
-        loading_.reset();
-        cancelButton.show(false);
+    if (!StartWorkerLetGoAtClose([reading] { readAndFollow(reading); })) {
+        stopReading();
         MessageBox(jp("ログファイルを読めません"));
     }
     showSourceText();
 }
 
-// On the reader's own thread: the window goes on meanwhile.
-void CHistoryDlg::readLog(const std::shared_ptr<Loading>& loading) {
-    auto log = std::make_shared<Log>();
-    log->path = loading->path;
-    bool failed = false;
-    while (!loading->cancel.load()) {
-        std::optional<std::string> piece;
-        // The program's own log writer has its turns at the file; another
-        // program may hold it for itself for a moment too.
-        for (int attempt = 0; attempt < readRetries && !loading->cancel.load(); ++attempt) {
-            std::unique_lock turn(main_.logFileGate, std::try_to_lock);
-            if (turn.owns_lock()) piece = fs::readBytes(log->path, log->offset, readPiece);
-            if (piece) break;
-            turn = {};
-            std::this_thread::sleep_for(readRetryPause);
-        }
-        if (!piece) {
-            failed = !loading->cancel.load();
-            break;
-        }
-        log->reader.feed(*piece);
-        log->offset += static_cast<std::int64_t>(piece->size());
-        loading->done.store(log->offset);
-        if (piece->size() < readPiece) break;
+void CHistoryDlg::stopReading() {
+    if (reading_) {
+        reading_->closeWindow();
+        reading_->stop();
     }
-    PostToWindowThread([this, loading, log, failed] { finishLoading(loading, log, failed); });
+    reading_.reset();
+    cancelButton.show(false);
 }
 
-void CHistoryDlg::finishLoading(const std::shared_ptr<Loading>& loading,
-                                const std::shared_ptr<Log>& log, bool failed) {
-    if (loading != loading_) return;
-    loading_.reset();
+void CHistoryDlg::logRead(const std::shared_ptr<Reading>& reading, const std::shared_ptr<Log>& log,
+                          bool read) {
+    if (reading != reading_) return;
     cancelButton.show(false);
-    if (loading->cancel.load()) {
+    if (!read) {
+        const bool cancelled = reading->stopped();
+        reading_.reset();
         refresh();
-        sourceLabel.setText(jp("ログの読み込みを中止しました"));
+        if (cancelled) {
+            sourceLabel.setText(jp("ログの読み込みを中止しました"));
+        } else {
+            MessageBox(jp("ログファイルを読めません"));
+        }
         return;
     }
-    if (failed) {
-        refresh();
-        MessageBox(jp("ログファイルを読めません"));
-        return;
-    }
+    reading->loaded.store(true);
     log_ = log;
     liveButton.enable(true);
     rebuildFilter();
@@ -117,27 +160,12 @@ void CHistoryDlg::finishLoading(const std::shared_ptr<Loading>& loading,
     refresh();
 }
 
-void CHistoryDlg::OnCancelLoading() {
-    if (loading_) loading_->cancel.store(true);
+void CHistoryDlg::logGrew(const std::shared_ptr<Reading>& reading, const std::string& bytes) {
+    if (reading != reading_ || !log_) return;
+    log_->reader.feed(bytes);
+    log_->offset += static_cast<std::int64_t>(bytes.size());
 }
 
-// A log that grows is read on from where it ended; one that shrank was
-// replaced and is read again.
-void CHistoryDlg::followLog() {
-    const auto size = fs::fileSize(log_->path);
-    if (!size || *size == log_->offset) return;
-    if (*size < log_->offset) {
-        startLoading(log_->path);
-        return;
-    }
-    const auto wanted = static_cast<std::size_t>(
-        std::min<std::int64_t>(*size - log_->offset, static_cast<std::int64_t>(followPiece)));
-    // The window never waits for the log's writer: a busy file is looked at
-    // again a second later.
-    std::unique_lock turn(main_.logFileGate, std::try_to_lock);
-    if (!turn.owns_lock()) return;
-    const auto piece = fs::readBytes(log_->path, log_->offset, wanted);
-    if (!piece) return;
-    log_->reader.feed(*piece);
-    log_->offset += static_cast<std::int64_t>(piece->size());
+void CHistoryDlg::OnCancelLoading() {
+    if (reading_ && !reading_->loaded.load()) reading_->stop();
 }

@@ -202,8 +202,9 @@ public:
     // and goes on; the writer writes it, whatever the file does meanwhile.
     store::LogWriter logWriter;
     // Held by the log's writer from a file's open to its close, and by the
-    // signal history for each read of a log (store/log_file_gate.h).
-    std::mutex logFileGate;
+    // signal history for each read of a log (store/log_file_gate.h); shared,
+    // as a worker stuck in the file system at the close may outlive us.
+    const std::shared_ptr<std::mutex> logFileGate = std::make_shared<std::mutex>();
     // Keeps the queue's order the order in which lines take namesChanged.
     std::mutex logOrderGuard;
     // The log's header line with the signal names as the window shows them,

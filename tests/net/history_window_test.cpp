@@ -183,20 +183,19 @@ TEST_F(HistoryWindow, ALogOpensInTheBackgroundIsFollowedAsItGrowsAndTheDiagramIs
         EXPECT_EQ(h.comboEntries(ids::historyFilter),
                   (std::vector<std::string>{text::jp("すべて"), "10.0.0.1", "10.0.0.2"}));
 
-        // Lines written later come in at the next look at the file.
-        {
-            std::ofstream more(pathOf("old.csv"), std::ios::binary | std::ios::app);
-            more << titles << ",P,Q,R" << (isKelvane ? ",X,Y,Z" : ",S,T") << "\r\n"
-                 << "2024/05/01,09:30:05,10.0.0.1" << data;
-        }
-        // While the log's writer has its turn at a file, the window does not
-        // read: it looks again a second later.
+        // Lines written later come in at the reader's next look at the file,
+        // but not while the log's writer has its turn at it: nothing comes in
+        // for longer than a look a second and a second of tries.
+        const auto growsTo = [&](std::size_t size) {
+            h.fireTimer(CHistoryDlg::refreshTimer);
+            return history.shown().size() == size;
+        };
         std::mutex handOver;
         std::condition_variable changed;
         bool writerHasTurn = false;
         bool writerDone = false;
         std::thread writer([&] {
-            std::lock_guard turn(dlg.logFileGate);
+            std::lock_guard turn(*dlg.logFileGate);
             std::unique_lock lock(handOver);
             writerHasTurn = true;
             changed.notify_all();
@@ -206,16 +205,19 @@ TEST_F(HistoryWindow, ALogOpensInTheBackgroundIsFollowedAsItGrowsAndTheDiagramIs
             std::unique_lock lock(handOver);
             changed.wait(lock, [&] { return writerHasTurn; });
         }
-        for (int i = 0; i < CHistoryDlg::followEvery; ++i) h.fireTimer(CHistoryDlg::refreshTimer);
-        EXPECT_EQ(history.shown().size(), 2u);
+        {
+            std::ofstream more(pathOf("old.csv"), std::ios::binary | std::ios::app);
+            more << titles << ",P,Q,R" << (isKelvane ? ",X,Y,Z" : ",S,T") << "\r\n"
+                 << "2024/05/01,09:30:05,10.0.0.1" << data;
+        }
+        EXPECT_FALSE(eventually([&] { return growsTo(3); }, 2500ms));
         {
             std::lock_guard lock(handOver);
             writerDone = true;
         }
         changed.notify_all();
         writer.join();
-        for (int i = 0; i < CHistoryDlg::followEvery; ++i) h.fireTimer(CHistoryDlg::refreshTimer);
-        EXPECT_EQ(history.shown().size(), 3u);
+        EXPECT_TRUE(eventually([&] { return growsTo(3); }, 5000ms));
         EXPECT_EQ(history.rowNames()[0], "P");
 
         // One device only: what the second device switched does not show.
@@ -271,13 +273,13 @@ TEST_F(HistoryWindow, ALogThatCannotBeReadIsToldOnceAndAReadCanBeCancelled) {
 }
 
 TEST_F(HistoryWindow, TheLogsWriterHoldsItsTurnFromOpenToClose) {
-    std::mutex gate;
+    const auto gate = std::make_shared<std::mutex>();
     const store::LogOpener open = store::gatedOpener(store::systemLogOpener(), gate);
     const auto othersTurn = [&] {
         bool free = false;
         std::thread other([&] {
-            free = gate.try_lock();
-            if (free) gate.unlock();
+            free = gate->try_lock();
+            if (free) gate->unlock();
         });
         other.join();
         return free;
