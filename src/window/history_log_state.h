@@ -50,14 +50,16 @@ public:
         std::unique_lock lock(mutex_);
         return !wake_.wait_for(lock, time, [this] { return stopped_; });
     }
-    // Hands work to the window thread while the window takes it.
+    // Hands work to the window thread while the window takes it. A window
+    // that is idle may run the work at once on this thread, and the work
+    // asks whether the reading stopped: the hand-over has a lock of its own.
     void toWindow(WindowWork work) {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(handOverMutex_);
         if (toWindow_) toWindow_(std::move(work));
     }
     // At the window's close: nothing more reaches it.
     void closeWindow() {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(handOverMutex_);
         toWindow_ = nullptr;
     }
 
@@ -71,5 +73,6 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     bool stopped_ = false;
+    std::mutex handOverMutex_;
     std::function<void(WindowWork)> toWindow_;
 };

@@ -49,6 +49,7 @@ std::optional<std::string> readPieceAt(Reading& reading, std::int64_t offset, st
 
 // Reads the whole file into log; false when it could not be read.
 bool readWhole(Reading& reading, CHistoryDlg::Log& log) {
+    log.path = reading.path();
     for (;;) {
         const auto piece = readPieceAt(reading, log.offset, readPiece);
         if (!piece) return false;
