@@ -35,13 +35,26 @@ private:
 
 }  // namespace
 
-LogOpener gatedOpener(LogOpener inner, std::shared_ptr<std::mutex> gate) {
+std::shared_ptr<std::mutex> LogFileGates::at(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    std::erase_if(gates_, [](const auto& entry) { return entry.second.expired(); });
+    auto& slot = gates_[path];
+    auto gate = slot.lock();
+    if (!gate) {
+        gate = std::make_shared<std::mutex>();
+        slot = gate;
+    }
+    return gate;
+}
+
+LogOpener gatedOpener(LogOpener inner, std::shared_ptr<LogFileGates> gates) {
     return [inner = std::move(inner),
-            gate = std::move(gate)](const std::string& path) -> std::unique_ptr<fs::TextFile> {
+            gates = std::move(gates)](const std::string& path) -> std::unique_ptr<fs::TextFile> {
+        auto gate = gates->at(path);
         std::unique_lock turn(*gate);
         auto file = inner(path);
         if (!file) return nullptr;
-        return std::make_unique<GatedFile>(std::move(file), gate, std::move(turn));
+        return std::make_unique<GatedFile>(std::move(file), std::move(gate), std::move(turn));
     };
 }
 

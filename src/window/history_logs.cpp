@@ -107,8 +107,8 @@ void CHistoryDlg::OnOpenLog() {
 
 void CHistoryDlg::startReading(const std::string& path) {
     stopReading();
-    auto reading =
-        std::make_shared<Reading>(path, main_.logFileGate, [this](Reading::WindowWork work) {
+    auto reading = std::make_shared<Reading>(
+        path, main_.logFileGates->at(path), [this](Reading::WindowWork work) {
             PostToWindowThread([this, work = std::move(work)] { work(*this); });
         });
     reading->total.store(fs::fileSize(path).value_or(0));

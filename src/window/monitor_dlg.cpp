@@ -4,7 +4,6 @@
 
 #include "net/output_senders.h"
 #include "platform/wall_clock.h"
-#include "store/log_file_gate.h"
 #include "window/history_dlg.h"
 #include "window/version_text.h"
 
@@ -51,7 +50,7 @@ CMonitorDlg::CMonitorDlg()
           [this](std::string text) {
               PostToWindowThread([this, text = std::move(text)] { showLogNotice(text); });
           }) {
-    logWriter.useOpener(store::gatedOpener(store::systemLogOpener(), logFileGate));
+    logWriter.useOpener(store::gatedOpener(store::systemLogOpener(), logFileGates));
     appIcon = ids::appIcon;
 
     const ui::Control inputNames[] = {inputNameEdit1, inputNameEdit2, inputNameEdit3,

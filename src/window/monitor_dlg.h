@@ -16,6 +16,7 @@
 #include "platform/fs.h"
 #include "platform/sock.h"
 #include "platform/ui.h"
+#include "store/log_file_gate.h"
 #include "store/log_writer.h"
 #include "variant_constants.h"
 #include "window/adapter_entry.h"
@@ -201,10 +202,12 @@ public:
     // The log's own writer: a connection thread hands its frame's line over
     // and goes on; the writer writes it, whatever the file does meanwhile.
     store::LogWriter logWriter;
-    // Held by the log's writer from a file's open to its close, and by the
-    // signal history for each read of a log (store/log_file_gate.h); shared,
-    // as a worker stuck in the file system at the close may outlive us.
-    const std::shared_ptr<std::mutex> logFileGate = std::make_shared<std::mutex>();
+    // A log file's turn is held by the log's writer from the file's open to
+    // its close, and by the signal history for each read of the file
+    // (store/log_file_gate.h); shared, as a worker stuck in the file system
+    // at the close may outlive us.
+    const std::shared_ptr<store::LogFileGates> logFileGates =
+        std::make_shared<store::LogFileGates>();
     // Keeps the queue's order the order in which lines take namesChanged.
     std::mutex logOrderGuard;
     // The log's header line with the signal names as the window shows them,

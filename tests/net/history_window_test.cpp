@@ -195,7 +195,7 @@ TEST_F(HistoryWindow, ALogOpensInTheBackgroundIsFollowedAsItGrowsAndTheDiagramIs
         bool writerHasTurn = false;
         bool writerDone = false;
         std::thread writer([&] {
-            std::lock_guard turn(*dlg.logFileGate);
+            std::lock_guard turn(*dlg.logFileGates->at(pathOf("old.csv")));
             std::unique_lock lock(handOver);
             writerHasTurn = true;
             changed.notify_all();
@@ -273,11 +273,12 @@ TEST_F(HistoryWindow, ALogThatCannotBeReadIsToldOnceAndAReadCanBeCancelled) {
 }
 
 TEST_F(HistoryWindow, TheLogsWriterHoldsItsTurnFromOpenToClose) {
-    const auto gate = std::make_shared<std::mutex>();
-    const store::LogOpener open = store::gatedOpener(store::systemLogOpener(), gate);
-    const auto othersTurn = [&] {
+    const auto gates = std::make_shared<store::LogFileGates>();
+    const store::LogOpener open = store::gatedOpener(store::systemLogOpener(), gates);
+    const auto othersTurn = [&](const std::string& name) {
         bool free = false;
         std::thread other([&] {
+            const auto gate = gates->at(pathOf(name));
             free = gate->try_lock();
             if (free) gate->unlock();
         });
@@ -286,12 +287,14 @@ TEST_F(HistoryWindow, TheLogsWriterHoldsItsTurnFromOpenToClose) {
     };
     auto file = open(pathOf("log.csv"));
     ASSERT_TRUE(file);
-    EXPECT_FALSE(othersTurn());
+    EXPECT_FALSE(othersTurn("log.csv"));
+    // A writer stuck at one file keeps no other file waiting.
+    EXPECT_TRUE(othersTurn("other.csv"));
     EXPECT_TRUE(file->write("line\n"));
     EXPECT_TRUE(file->close());
-    EXPECT_TRUE(othersTurn());
+    EXPECT_TRUE(othersTurn("log.csv"));
     EXPECT_FALSE(open(pathOf("no such folder/log.csv")));
-    EXPECT_TRUE(othersTurn());
+    EXPECT_TRUE(othersTurn("no such folder/log.csv"));
 }
 
 }  // namespace
