@@ -186,9 +186,11 @@ TEST_F(HistoryWindow, ALogOpensInTheBackgroundIsFollowedAsItGrowsAndTheDiagramIs
         // Lines written later come in at the reader's next look at the file,
         // but not while the log's writer has its turn at it: nothing comes in
         // for longer than a look a second and a second of tries.
-        const auto growsTo = [&](std::size_t size) {
+        const auto growsTo = [&](int changes) {
             h.fireTimer(CHistoryDlg::refreshTimer);
-            return history.shown().size() == size;
+            return h.text(ids::historySource)
+                       .find(text::jp(": 変化 ") + std::to_string(changes) + text::jp(" 件")) !=
+                   std::string::npos;
         };
         std::mutex handOver;
         std::condition_variable changed;

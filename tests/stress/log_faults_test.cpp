@@ -258,6 +258,15 @@ TEST_F(LogFaults, AFullQueueDropsLinesAndTellsHowMany) {
         }
         files.refuseOpen = false;
         EXPECT_TRUE(eventually([] { return boxes() == 3; }, hangGuard * 4));
+        // Every record has the same width. The writer catches up before the
+        // close, which would rescue what it still owes after a second.
+        const auto first = store_test::crlfLines(readFile("queue.csv"));
+        ASSERT_GE(first.size(), 2u);
+        const std::uintmax_t whole =
+            first[0].size() + 2 + (first[1].size() + 2) * store::LogWriter::maxOwedLines;
+        EXPECT_TRUE(
+            eventually([&] { return std::filesystem::file_size(pathOf("queue.csv")) == whole; },
+                       hangGuard * 12));
     });
     EXPECT_EQ(
         ui::headless::messageBoxes(),
