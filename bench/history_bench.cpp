@@ -66,40 +66,15 @@ void recording() {
     }
 }
 
-constexpr int plotColumns = 1000;
-constexpr int labelWidth = 150;
-
-void repaints(std::size_t changes) {
-    const history::TimeMs end = history::toTimeMs({2024, 5, 2, 0, 0, 0, 0});
-    const history::Timeline timeline = bench::dayOfChanges(changes, end);
-    std::printf("%zu changes over a day:\n", timeline.size());
-    struct Zoom {
-        const char* name;
-        double span;
-    };
-    for (const Zoom zoom :
-         {Zoom{"a day", 86'400'000.0}, Zoom{"an hour", 3'600'000.0}, Zoom{"a minute", 60'000.0},
-          Zoom{"a second", 1000.0}, Zoom{"10 ms", 10.0}}) {
-        history::TimeView view(plotColumns, zoom.span / plotColumns);
-        view.setSpan(timeline.at(0).time, end);
-        DiagramContent content;
-        content.geometry = {labelWidth + plotColumns, 240, labelWidth, 20, 6};
-        content.timeline = &timeline;
-        content.view = &view;
-        content.names = {"DI1", "DI2", "DI3", "DO1", "DO2", "DO3"};
-        std::vector<double> times;
-        long calls = 0;
-        for (int run = 0; run < 41; ++run) {
-            CountingPainter painter({content.geometry.width, content.geometry.height});
-            const double start = bench::nowMs();
-            drawDiagram(painter, content);
-            times.push_back(bench::nowMs() - start);
-            calls = painter.calls;
-        }
-        std::sort(times.begin(), times.end());
-        std::printf("  %-9s across %d columns: median %.3f ms, worst %.3f ms, %ld drawing calls\n",
-                    zoom.name, plotColumns, times[times.size() / 2], times.back(), calls);
-    }
+// The reduction to columns and the drawing calls, on a painter that only
+// counts them.
+double repaintCounted(const DiagramContent& content, std::string& note) {
+    CountingPainter painter({content.geometry.width, content.geometry.height});
+    const double start = bench::nowMs();
+    drawDiagram(painter, content);
+    const double took = bench::nowMs() - start;
+    note = ", " + std::to_string(painter.calls) + " drawing calls";
+    return took;
 }
 
 void openLog(std::uint64_t megabytes) {
@@ -132,8 +107,7 @@ void openLog(std::uint64_t megabytes) {
 int main(int argc, char** argv) {
     const std::uint64_t logMegabytes = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 100;
     recording();
-    repaints(10'000);
-    repaints(1'000'000);
+    bench::timeRepaints(repaintCounted);
     openLog(logMegabytes);
     return 0;
 }

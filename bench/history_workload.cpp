@@ -1,8 +1,10 @@
 #include "history_workload.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <random>
+#include <vector>
 
 #include "history/time_view.h"
 #include "history/wall_clock.h"
@@ -67,6 +69,38 @@ std::uint64_t writeLog(const std::string& path, std::uint64_t bytes) {
 
 history::TimeMs nowMsWallClock() {
     return wallclock::localNowMs();
+}
+
+void timeRepaints(const Repaint& repaint) {
+    constexpr int plotColumns = 1000;
+    constexpr int labelWidth = 150;
+    const history::TimeMs end = history::toTimeMs({2024, 5, 2, 0, 0, 0, 0});
+    struct Zoom {
+        const char* name;
+        double span;
+    };
+    for (const std::size_t changes : {std::size_t{10'000}, std::size_t{1'000'000}}) {
+        const history::Timeline timeline = dayOfChanges(changes, end);
+        std::printf("%zu changes over a day, a %d x 240 px diagram:\n", timeline.size(),
+                    labelWidth + plotColumns);
+        for (const Zoom zoom :
+             {Zoom{"a day", 86'400'000.0}, Zoom{"an hour", 3'600'000.0}, Zoom{"a minute", 60'000.0},
+              Zoom{"a second", 1000.0}, Zoom{"10 ms", 10.0}}) {
+            history::TimeView view(plotColumns, zoom.span / plotColumns);
+            view.setSpan(timeline.at(0).time, end);
+            DiagramContent content;
+            content.geometry = {labelWidth + plotColumns, 240, labelWidth, 20, 6};
+            content.timeline = &timeline;
+            content.view = &view;
+            content.names = {"DI1", "DI2", "DI3", "DO1", "DO2", "DO3"};
+            std::vector<double> times;
+            std::string note;
+            for (int run = 0; run < 41; ++run) times.push_back(repaint(content, note));
+            std::sort(times.begin(), times.end());
+            std::printf("  %-9s across %d columns: median %.3f ms, worst %.3f ms%s\n", zoom.name,
+                        plotColumns, times[times.size() / 2], times.back(), note.c_str());
+        }
+    }
 }
 
 double nowMs() {
