@@ -27,7 +27,7 @@ build_and_test() {
   shift
   cmake -S . -B "$folder" "${launcher[@]}" "$@" >/dev/null
   cmake --build "$folder" -j"$jobs"
-  ctest --test-dir "$folder" --output-on-failure | tee "$folder/ctest.out"
+  ctest --test-dir "$folder" --output-on-failure -j"$jobs" | tee "$folder/ctest.out"
   local test
   while read -r test; do
     not_run+=("$folder: $test")
