@@ -67,15 +67,6 @@ std::string formatDateTime(TimeMs time) {
     return buffer.data();
 }
 
-std::string dottedAddress(std::uint32_t networkOrder) {
-    std::array<unsigned char, 4> bytes{};
-    std::memcpy(bytes.data(), &networkOrder, bytes.size());
-    std::array<char, 16> buffer{};
-    std::snprintf(buffer.data(), buffer.size(), "%u.%u.%u.%u", bytes[0], bytes[1], bytes[2],
-                  bytes[3]);
-    return buffer.data();
-}
-
 std::uint32_t networkOrderAddress(int a, int b, int c, int d) {
     const std::array<unsigned char, 4> bytes{
         static_cast<unsigned char>(a), static_cast<unsigned char>(b), static_cast<unsigned char>(c),

@@ -26,8 +26,8 @@ WallTime toWallTime(TimeMs time);
 // "2024/05/01 09:30:00.250"
 std::string formatDateTime(TimeMs time);
 
-// The dotted form of an IPv4 address kept in network byte order.
-std::string dottedAddress(std::uint32_t networkOrder);
+// An IPv4 address of four numbers, in network byte order as the program
+// keeps addresses.
 std::uint32_t networkOrderAddress(int a, int b, int c, int d);
 
 }  // namespace history

@@ -8,6 +8,7 @@
 #include "history/wall_clock.h"
 #include "platform/fs.h"
 #include "platform/fs_bytes.h"
+#include "platform/sock.h"
 #include "platform/text.h"
 #include "platform/wall_clock.h"
 #include "store/file_choice.h"
@@ -195,7 +196,7 @@ bool CHistoryDlg::takeNewChanges() {
         }
         if (addressesSeen_.insert(change.address).second) {
             filterChoices_.push_back({history::Filter::Kind::Address, 0, change.address});
-            filterCombo.addString(history::dottedAddress(change.address));
+            filterCombo.addString(sock::inetNtoa(change.address));
         }
     }
     sourcesSeen_ = all.appendedCount();
@@ -431,7 +432,7 @@ void CHistoryDlg::showPointerText() {
     }
     text += history::formatDateTime(change.time) + "  ";
     if (change.address != 0) {
-        text += jp("送信元 ") + history::dottedAddress(change.address);
+        text += jp("送信元 ") + sock::inetNtoa(change.address);
         if (change.port != 0) text += jp("  ポート ") + std::to_string(change.port);
     } else if (*index == 0 && timeline.firstSequence() == 0 && !log_) {
         text += jp("起動");
