@@ -84,13 +84,6 @@ std::vector<std::string> split(std::string_view text) {
     }
 }
 
-std::vector<std::string> defaultNames(int inputs, int outputs) {
-    std::vector<std::string> names;
-    for (int i = 1; i <= inputs; ++i) names.push_back("DI" + std::to_string(i));
-    for (int i = 1; i <= outputs; ++i) names.push_back("DO" + std::to_string(i));
-    return names;
-}
-
 std::string joined(const std::vector<std::string>& fields, std::size_t from, std::size_t to) {
     std::string name = fields[from];
     for (std::size_t i = from + 1; i < to; ++i) name.append(",").append(fields[i]);
@@ -98,6 +91,13 @@ std::string joined(const std::vector<std::string>& fields, std::size_t from, std
 }
 
 }  // namespace
+
+std::vector<std::string> defaultNames(RowSet rows) {
+    std::vector<std::string> names;
+    for (int i = 1; i <= rows.inputs; ++i) names.push_back("DI" + std::to_string(i));
+    for (int i = 1; i <= rows.outputs; ++i) names.push_back("DO" + std::to_string(i));
+    return names;
+}
 
 std::vector<std::string> namesOfHeader(const std::vector<std::string>& fields,
                                        const std::vector<std::string>& before) {
@@ -220,7 +220,7 @@ bool LogReader::readDataLine(std::string_view line) {
     if (pendingHeader_) {
         const RowSet rows = timeline_->rows();
         const std::vector<std::string> before =
-            names_.empty() ? defaultNames(rows.inputs, rows.outputs) : names_.back().names;
+            names_.empty() ? defaultNames(rows) : names_.back().names;
         // From this line on, at the time the history gives it.
         const TimeMs inForce = std::max(*time, timeline_->back().time);
         names_.push_back({inForce, namesOfHeader(*pendingHeader_, before)});

@@ -15,6 +15,10 @@
 
 namespace history {
 
+// The names the programs give their signals until they are edited: DI1,
+// DI2, ..., then DO1, DO2, ...
+std::vector<std::string> defaultNames(RowSet rows);
+
 // The signal names of a header line, in force from the first data line
 // after it.
 struct NamesInForce {

@@ -14,14 +14,15 @@
 #include "window/monitor_dlg.h"
 
 struct CMonitorDlg::ListenerRun {
-    ListenerRun(int slotIndex, sock::Socket listening, std::uint32_t startGeneration)
-        : slot(slotIndex), listenSock(listening), generation(startGeneration) {}
+    ListenerRun(int slotIndex, sock::Socket listening, std::uint32_t startGeneration,
+                std::uint16_t portNumber)
+        : slot(slotIndex), listenSock(listening), generation(startGeneration), port(portNumber) {}
 
     const int slot;
     const sock::Socket listenSock;
     const std::uint32_t generation;
     // The port number, for the history of the changes its devices make.
-    std::uint16_t port = 0;
+    const std::uint16_t port;
 
     // Every wait of the run's threads includes it; it is signalled when the
     // run is asked to end (a stop, or the window's close), so that they see

@@ -76,8 +76,7 @@ int CMonitorDlg::openListenSockets() {
         // The listener accepts only once a connection is pending, and a
         // connection that went away meanwhile must not block it.
         sock::setNonBlocking(s, true);
-        runs[i] = std::make_shared<ListenerRun>(static_cast<int>(i), s, generation);
-        runs[i]->port = port;
+        runs[i] = std::make_shared<ListenerRun>(static_cast<int>(i), s, generation, port);
         // The run's wake-up is a handle of the socket layer too.
         if (!runs[i]->wakeUp.valid()) {
             showNetworkError(*this, "S", runs[i]->wakeUp.error());

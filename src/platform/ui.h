@@ -405,6 +405,8 @@ private:
     bool pressEnter();
 
     void openBackend();
+    // OK and Cancel end a modal run with code; a modeless window closes.
+    void closeWith(int code);
 
     const DialogLayout& layout_;
     Dialog* owner_;

@@ -318,20 +318,18 @@ const Brush* Dialog::OnCtlColor(CtlColorRequest&) {
 bool Dialog::OnPaint(PaintContext&) {
     return false;
 }
-// A modeless window has no modal run to end: its OK and Cancel close it.
-void Dialog::OnOK() {
+void Dialog::closeWith(int code) {
     if (modeless_) {
         DestroyWindow();
     } else {
-        EndDialog(idOk);
+        EndDialog(code);
     }
 }
+void Dialog::OnOK() {
+    closeWith(idOk);
+}
 void Dialog::OnCancel() {
-    if (modeless_) {
-        DestroyWindow();
-    } else {
-        EndDialog(idCancel);
-    }
+    closeWith(idCancel);
 }
 bool Dialog::OnCommand(Notification notification, int controlId) {
     if (notification != Notification::Clicked) return false;

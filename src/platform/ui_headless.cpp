@@ -130,6 +130,11 @@ private:
     std::vector<DrawOp> ops_;
 };
 
+// A scroll bar's thumb stays where a page still fits.
+int scrollPosWithin(int max, int page, int pos) {
+    return std::clamp(pos, 0, std::max(0, max - page));
+}
+
 // The fills and lines of a paint as pixels; texts leave no mark.
 Image rasterise(Size size, const std::vector<DrawOp>& ops) {
     Image image;
@@ -315,7 +320,7 @@ public:
     }
     void setScroll(int id, int max, int page, int pos) override {
         if (ControlState* control = find(id)) {
-            control->scroll = {max, page, std::clamp(pos, 0, std::max(0, max - page))};
+            control->scroll = {max, page, scrollPosWithin(max, page, pos)};
         }
     }
     int scrollPos(int id) override {
@@ -709,8 +714,7 @@ void Window::scrollTo(int id, int pos) {
     act([&] {
         ControlState* control = backend_.find(id);
         if (control == nullptr || control->kind != Kind::HScrollBar) return;
-        control->scroll.pos =
-            std::clamp(pos, 0, std::max(0, control->scroll.max - control->scroll.page));
+        control->scroll.pos = scrollPosWithin(control->scroll.max, control->scroll.page, pos);
         dialog().OnCommand(Notification::Scroll, id);
     });
 }

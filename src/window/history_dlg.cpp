@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "history/log_reader.h"
 #include "history/png_image.h"
 #include "history/wall_clock.h"
 #include "platform/fs.h"
@@ -143,10 +144,7 @@ history::RowSet CHistoryDlg::rows() const {
 }
 
 std::vector<std::string> CHistoryDlg::rowNames() const {
-    const history::RowSet set = rows();
-    std::vector<std::string> names;
-    for (int i = 1; i <= set.inputs; ++i) names.push_back("DI" + std::to_string(i));
-    for (int i = 1; i <= set.outputs; ++i) names.push_back("DO" + std::to_string(i));
+    std::vector<std::string> names = history::defaultNames(rows());
     if (log_) {
         // The header in force at the diagram's right edge.
         const double edge = view_.timeAt(view_.columns());
