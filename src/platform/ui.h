@@ -375,7 +375,9 @@ public:
     virtual bool OnCommand(Notification notification, int controlId);
 
     detail::WindowBackend* backend() const { return backend_.get(); }
-    detail::CallGate& gate() const { return *gate_; }
+    // Between the window's opening and the end of its modal run; a modeless
+    // window's stays until it opens again. nullptr otherwise.
+    detail::CallGate* gate() const { return gate_.get(); }
 
 protected:
     // A routing table row: (notification, control id, member function).
@@ -405,6 +407,8 @@ private:
     bool pressEnter();
 
     void openBackend();
+    // The owner's close takes its open modeless windows down first.
+    void closeModelessWindows();
     // OK and Cancel end a modal run with code; a modeless window closes.
     void closeWith(int code);
 
@@ -416,6 +420,7 @@ private:
     std::unique_ptr<detail::WorkerSet> workers_;
     std::mutex pendingRepaintsMutex_;
     std::vector<int> pendingRepaints_;
+    std::vector<Dialog*> modelessWindows_;  // open ones owned by this dialog
 };
 
 // The application's name as message boxes show it in their caption (UTF-8).

@@ -116,10 +116,20 @@ Dialog::Dialog(const DialogLayout& layout, Dialog* owner)
     : layout_(layout), owner_(owner), workers_(std::make_unique<detail::WorkerSet>()) {}
 
 Dialog::~Dialog() {
-    // An owner destroys its modeless windows first, so that their own
-    // OnDestroy runs; this only keeps a forgotten one from outliving us.
+    // Only the base OnDestroy can run here, the derived part being gone: a
+    // window with clean-up of its own is closed before (its owner's close
+    // closes it). This only keeps a forgotten one from outliving us.
     if (IsWindowOpen()) backend_->destroy();
+    if (owner_ != nullptr) std::erase(owner_->modelessWindows_, this);
     workers_->joinAll();
+}
+
+void Dialog::closeModelessWindows() {
+    while (!modelessWindows_.empty()) {
+        Dialog* window = modelessWindows_.back();
+        modelessWindows_.pop_back();
+        window->DestroyWindow();
+    }
 }
 
 void Dialog::openBackend() {
@@ -134,6 +144,8 @@ int Dialog::DoModal() {
     openBackend();
     const int code = backend_->runModal();
     workers_->joinAll();
+    // The gate refers to the backend: they go together.
+    gate_.reset();
     backend_.reset();
     return code;
 }
@@ -146,11 +158,14 @@ bool Dialog::Create() {
     if (IsWindowOpen()) return true;
     modeless_ = true;
     openBackend();
-    return backend_->create();
+    if (!backend_->create()) return false;
+    if (owner_ != nullptr) owner_->modelessWindows_.push_back(this);
+    return true;
 }
 
 void Dialog::DestroyWindow() {
     if (!IsWindowOpen()) return;
+    if (owner_ != nullptr) std::erase(owner_->modelessWindows_, this);
     backend_->destroy();
 }
 
@@ -349,8 +364,11 @@ namespace detail {
 // ---- WindowBackend ----------------------------------------------------------
 
 void WindowBackend::destroySequence() {
+    // As the platform destroys owned windows with their owner, while each
+    // is whole, so that its own OnDestroy runs.
+    dialog_.closeModelessWindows();
     dialog_.OnDestroy();
-    dialog_.gate().beginClose();
+    dialog_.gate()->beginClose();
     dialog_.workers_->joinAll();
 }
 

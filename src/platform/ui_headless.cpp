@@ -402,7 +402,7 @@ public:
 
     // ---- the driver's side; every call below is made under lock() ----
 
-    std::recursive_mutex& lock() { return dialog().gate().directLock(); }
+    std::recursive_mutex& lock() { return detail::CallGate::directLock(); }
     Dialog& owner() { return dialog(); }
 
     void runPosted() {
@@ -411,7 +411,7 @@ public:
             {
                 std::lock_guard guard(postedMutex_);
                 if (posted_.empty()) return;
-                if (dialog().gate().closing()) {
+                if (dialog().gate()->closing()) {
                     posted_.clear();
                     return;
                 }
