@@ -9,7 +9,9 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QImage>
@@ -522,40 +524,87 @@ TEST_F(QtBackendTest, MessageBoxHasTheProgramsCaptionAndOnlyOk) {
     EXPECT_EQ(dialog.DoModal(), scriptReturned);
 }
 
-// The file dialog answered as a user answers it: a name picked in the
-// folder it shows and accepted, or the dialog cancelled.
-ui::FileChoice answeredFileDialog(const std::string& folderUtf8, const QString& name,
-                                  bool accept = true) {
+// A folder of the test's own that holds the dialog's initial file, so that
+// the dialog's settling can be seen: its list shows that file and its name
+// field, focused, offers it.
+class DialogFolder {
+public:
+    DialogFolder() {
+        path_ =
+            QDir::tempPath() + "/ui_qt_test_" + QString::number(QCoreApplication::applicationPid());
+        QDir(path_).removeRecursively();
+        QDir().mkpath(path_);
+        QFile initial(path_ + "/start.csv");
+        EXPECT_TRUE(initial.open(QIODevice::WriteOnly));
+    }
+    ~DialogFolder() { QDir(path_).removeRecursively(); }
+    DialogFolder(const DialogFolder&) = delete;
+    DialogFolder& operator=(const DialogFolder&) = delete;
+    const QString& path() const { return path_; }
+
+private:
+    QString path_;
+};
+
+// The dialog has read its folder and applied its initial selection: what a
+// user waits for before typing, as keys and names given earlier are
+// overwritten by the dialog's own selection or ignored once its name field
+// has the focus.
+bool fileDialogSettled(QFileDialog& dialog, const QString& folder) {
+    auto* nameField = dialog.findChild<QLineEdit*>("fileNameEdit");
+    auto* files = dialog.findChild<QFileSystemModel*>();
+    if (!dialog.isVisible() || nameField == nullptr || files == nullptr) return false;
+    const QModelIndex initial = files->index(folder + "/start.csv");
+    return QApplication::focusWidget() == nameField && nameField->text() == "start.csv" &&
+           initial.isValid() && files->rowCount(files->index(folder)) > 0;
+}
+
+// The file dialog answered as a user answers it: once it has settled, a name
+// typed into its name field and the dialog accepted when it names that file,
+// or the dialog cancelled. A dialog that never settles is cancelled at the
+// deadline and fails the test.
+ui::FileChoice answeredFileDialog(const QString& folder, const QString& name, bool accept = true) {
     ui::qt::application();
     auto* answer = new QTimer;
-    QObject::connect(answer, &QTimer::timeout, [answer, name, accept] {
+    auto* waited = new QElapsedTimer;
+    waited->start();
+    QObject::connect(answer, &QTimer::timeout, [answer, waited, folder, name, accept] {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
             auto* dialog = qobject_cast<QFileDialog*>(widget);
             if (dialog == nullptr || !dialog->isVisible()) continue;
+            const bool late = waited->elapsed() > 20'000;
+            if (!fileDialogSettled(*dialog, folder) && !late) return;
+            bool answered = !accept || late;
+            if (!answered) {
+                dialog->findChild<QLineEdit*>("fileNameEdit")->setText(name);
+                answered = dialog->selectedFiles().value(0) == folder + "/" + name;
+            }
+            if (!answered) return;
             answer->stop();
             answer->deleteLater();
-            dialog->selectFile(name);
+            delete waited;
+            EXPECT_FALSE(late) << "the file dialog never settled or never took the name";
             // accept() is the dialog's own, as its button calls it.
-            QMetaObject::invokeMethod(dialog, accept ? "accept" : "reject");
+            QMetaObject::invokeMethod(dialog, accept && !late ? "accept" : "reject");
             return;
         }
     });
     answer->start(10);
     ui::FileDialogRequest request;
-    request.initialPath = text::utf8ToCp932(folderUtf8 + "/start.csv");
+    request.initialPath = text::utf8ToCp932((folder + "/start.csv").toStdString());
     request.filter = "CSV file (*.csv)|*.csv|all files(*.*)|*.*||";
     return ui::qt::runFileDialog(nullptr, request);
 }
 
 TEST(QtFileDialog, APathThatShiftJisCannotHoldIsRefusedNotChanged) {
-    const std::string folder = QDir::tempPath().toStdString();
+    const DialogFolder folder;
     using Outcome = ui::FileChoice::Outcome;
-    EXPECT_EQ(answeredFileDialog(folder, QString::fromUtf8("log_\u00e9.csv")),
+    EXPECT_EQ(answeredFileDialog(folder.path(), QString::fromUtf8("log_\u00e9.csv")),
               (ui::FileChoice{Outcome::NotCp932, ""}));
-    EXPECT_EQ(
-        answeredFileDialog(folder, QString::fromUtf8("\u30ed\u30b0.csv")),
-        (ui::FileChoice{Outcome::Chosen, text::utf8ToCp932(folder) + "/\x83\x8D\x83\x4F.csv"}));
-    EXPECT_EQ(answeredFileDialog(folder, "a.csv", false).outcome, Outcome::Cancelled);
+    EXPECT_EQ(answeredFileDialog(folder.path(), QString::fromUtf8("\u30ed\u30b0.csv")),
+              (ui::FileChoice{Outcome::Chosen, text::utf8ToCp932(folder.path().toStdString()) +
+                                                   "/\x83\x8D\x83\x4F.csv"}));
+    EXPECT_EQ(answeredFileDialog(folder.path(), "a.csv", false).outcome, Outcome::Cancelled);
 }
 
 constexpr int surface = 120;
