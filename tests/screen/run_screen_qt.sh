@@ -191,16 +191,13 @@ focus_window "$mainId"
 settings="$work/screen.$extension"
 before=$(viewable_windows)
 click 1021
+settings_saved() { test -s "$settings"; }
 if wait_until 100 list_open; then
-    fileWindow=$(new_window)
-    focus_window "$fileWindow"
-    keys ctrl+a
-    typed "$settings"
-    keys Return
+    answer_file_dialog settings_saved "$settings"
 else
     fail "the save button opened no dialog"
 fi
-if wait_until 60 test -s "$settings" &&
+if wait_until 60 settings_saved &&
     iconv -f CP932 -t UTF-8 "$settings" | grep -q '^#$DI1=Pump1' &&
     iconv -f CP932 -t UTF-8 "$settings" | grep -q '^#$TITLEBAR=Line A'; then
     pass "the save dialog saved the typed name and the caption"

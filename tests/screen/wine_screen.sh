@@ -235,13 +235,10 @@ fi
 # The save dialog: Enter saves the offered file, which the pointer names.
 before=$(viewable_windows)
 click 1021
+settings=$folder/$productName.$extension
+settings_saved() { test -s "$settings"; }
 if wait_until 200 list_open; then
-    # The dialog takes Enter once it has filled its file list.
-    sleep 1
-    focus_window "$(new_window)"
-    keys Return
-    settings=$folder/$productName.$extension
-    wait_until 100 test -s "$settings"
+    answer_file_dialog settings_saved
     saved=$(iconv -f CP932 -t UTF-8 "$settings" 2> /dev/null | tr -d '\r')
     if grep -qx "#\$TITLEBAR=$caption2" <<< "$saved" && grep -qx '#$DI1=Pump' <<< "$saved" &&
         grep -qx '#$SERVER=START' <<< "$saved" && grep -qx '#$LOGGING=ON' <<< "$saved"; then

@@ -106,20 +106,10 @@ history_scenario() {
     before=$(viewable_windows)
     click 1205
     if wait_until 200 list_open; then
-        # Keys that come before the dialog has filled its file list are lost:
-        # the name is typed again while the dialog stays open, for 10 s at most.
-        local dialog attempt
-        dialog=$(new_window)
-        for attempt in 1 2 3 4 5; do
-            focus_window "$dialog"
-            keys ctrl+a
-            typed "$(history_png_name "$png")"
-            keys Return
-            wait_until 40 png_saved "$png" "$plotWidth" "$plotHeight" && break
-            list_open || break
-        done
-        wait_until 100 png_saved "$png" "$plotWidth" "$plotHeight" &&
-            pass "the diagram saved as a PNG of ${plotWidth}x$plotHeight (typed $attempt times)" ||
+        diagram_saved() { png_saved "$png" "$plotWidth" "$plotHeight"; }
+        answer_file_dialog diagram_saved "$(history_png_name "$png")"
+        wait_until 100 diagram_saved &&
+            pass "the diagram saved as a PNG of ${plotWidth}x$plotHeight (typed $attemptsMade times)" ||
             fail "no PNG of ${plotWidth}x$plotHeight: $(identify "$png" 2> /dev/null)"
     else
         fail "the PNG button opened no dialog"

@@ -447,3 +447,13 @@ make_wine_prefix() {
     } > "$1/fonts.reg"
     timeout 60 wine regedit /S "$1/fonts.reg" > /dev/null 2>&1 || fail "the font replacements"
 }
+
+# window_still ID: the window shows the same picture on two looks a moment
+# apart: it has painted, or a dialog has filled itself.
+window_still() {
+    local first second
+    first=$(import -window "$1" rgb:- 2> /dev/null | md5sum) || return 1
+    sleep 0.15
+    second=$(import -window "$1" rgb:- 2> /dev/null | md5sum) || return 1
+    [[ "$first" == "$second" ]]
+}

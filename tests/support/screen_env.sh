@@ -111,6 +111,32 @@ typed() {
 }
 focus_window() { xdotool windowfocus --sync "$1" 2> /dev/null; }
 
+# ---- file dialogs -------------------------------------------------------------
+
+# answer_file_dialog DONE [NAME]: answers the file dialog that opened since
+# $before once it has settled (window_still: it has read its folder and
+# applied its initial selection; keys that come before are lost or
+# overwritten): focused, NAME typed over its name field when given, Enter.
+# DONE is a command without arguments; until it holds, the answer is given
+# again while the dialog stays open, five times at most; the status is
+# DONE's. attemptsMade says how many answers it took.
+answer_file_dialog() {
+    local done=$1 name=${2-} dialog
+    dialog=$(new_window)
+    for attemptsMade in 1 2 3 4 5; do
+        focus_window "$dialog"
+        wait_until 100 window_still "$dialog"
+        if [[ -n "$name" ]]; then
+            keys ctrl+a
+            typed "$name"
+        fi
+        keys Return
+        wait_until 40 "$done" && return 0
+        list_open || break
+    done
+    "$done"
+}
+
 # ---- eyes -------------------------------------------------------------------
 
 snap() { import -window root "$work/shot.png"; }

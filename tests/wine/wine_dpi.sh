@@ -105,7 +105,8 @@ measure() {
         wineserver -k
         return 1
     fi
-    sleep 1  # the first paint
+    # Read back once its first paint is done.
+    for _ in $(seq 50); do window_still "$id" && break; done
     local info geometry shot=$folder/window.png
     info=$(xwininfo -id "$id")
     field() { awk -F: -v key="$1" '$1 ~ key { gsub(/ /, "", $2); print $2 }' <<< "$info"; }
