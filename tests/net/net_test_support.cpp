@@ -8,6 +8,8 @@
 #include <random>
 #include <thread>
 
+#include "net/listener_run.h"
+
 namespace nettest {
 
 std::uint32_t address(int a, int b, int c, int d) {
@@ -65,6 +67,20 @@ int threadCount() {
         ++count;
     }
     return count;
+}
+
+std::weak_ptr<const void> currentRun(CMonitorDlg& dlg, int slot) {
+    std::weak_ptr<const void> run;
+    dlg.CallOnWindowThread([&] { run = dlg.listenerRuns[static_cast<std::size_t>(slot)]; });
+    return run;
+}
+
+std::size_t openConnections(CMonitorDlg& dlg, int slot) {
+    std::shared_ptr<CMonitorDlg::ListenerRun> run;
+    dlg.CallOnWindowThread([&] { run = dlg.listenerRuns[static_cast<std::size_t>(slot)]; });
+    if (!run) return 0;
+    return run->onConnections([](const std::vector<CMonitorDlg::ListenerRun::Connection>& open,
+                                 bool) { return open.size(); });
 }
 
 Bytes receiveFrom(sock::Socket s, std::size_t count, std::chrono::milliseconds limit) {

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,13 @@ bool eventually(const std::function<bool()>& cond, std::chrono::milliseconds lim
 
 // Threads of this process, from /proc/self/task.
 int threadCount();
+
+// The run a port's last start made, held loosely: it expires once every
+// thread of that run (its listener and each of its connections) has let go
+// of it, which is how a test sees a stopped run's connections end.
+std::weak_ptr<const void> currentRun(CMonitorDlg& dlg, int slot);
+// The connections open in a port's current run; none when it has no run.
+std::size_t openConnections(CMonitorDlg& dlg, int slot);
 
 // A device on a TCP connection to the monitor, from deviceAddress() unless
 // another source address is given.

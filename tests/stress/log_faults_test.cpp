@@ -162,6 +162,9 @@ TEST_F(LogFaults, ANewLogChosenToEscapeAHeldOneIsFilledAtOnce) {
         startWith(w, {str(port), "", "", ""});
         Device device(port);
         sendCounted(device, 0, 5);
+        // The user escapes the held log once told of it: before that, the
+        // writer may not have tried the file yet on a loaded machine.
+        ASSERT_TRUE(eventually([] { return boxes() == 1; }, hangGuard));
         ui::headless::queueFileDialogAnswer(pathOf("other.csv"));
         w.click(ids::browseLogButton);
         sendCounted(device, 5, 5);

@@ -18,33 +18,33 @@ TEST_F(ServerChurn, AFrameOfAStoppingRunHasNoEffectOnTheRunAfterIt) {
     const int rounds = stress::scaled(30);
     runMonitor([&](Window& w, CMonitorDlg& dlg) {
         startWith(w, {str(port), "", "", ""});
-        const int listening = threadCount();
         if constexpr (isKelvane) {
             // The old device's first frame is answered, then its thread waits
             // to enable the output buttons while a settings load, in the same
             // busy spell of the window, stops and starts the server.
             std::unique_ptr<Device> old;
             std::unique_ptr<Device> fresh;
+            std::weak_ptr<const void> oldRun;
             dlg.CallOnWindowThread([&] {
                 old = std::make_unique<Device>(port);
                 old->send({0xFC, 0x01, 0x01});
                 ASSERT_EQ(old->receive(2), (Bytes{0xFC, 0x01}));
+                oldRun = currentRun(dlg, 0);
                 dlg.OnServerButton();
                 dlg.OnServerButton();
-                const int restarted = threadCount();
                 fresh = std::make_unique<Device>(port);
                 ASSERT_TRUE(fresh->connected());
-                ASSERT_TRUE(eventually([&] { return threadCount() == restarted + 1; }));
+                ASSERT_TRUE(eventually([&] { return openConnections(dlg, 0) == 1; }));
             });
             ASSERT_TRUE(fresh && old);
             EXPECT_TRUE(old->closedByPeer(hangGuard));
-            ASSERT_TRUE(eventually([&] { return threadCount() == listening + 1; }));
+            ASSERT_TRUE(eventually([&] { return oldRun.expired(); }, hangGuard));
             // The output frame goes over the connection of the new run.
             w.type(ids::destPortEdit, str(freePort()));
             dlg.CallOnWindowThread([&] { dlg.toggleDigitalOut(0); });
             EXPECT_EQ(fresh->receive(3), (Bytes{0xFA, 0xF0, 0x01}));
             fresh.reset();
-            ASSERT_TRUE(eventually([&] { return threadCount() == listening; }));
+            ASSERT_TRUE(eventually([&] { return openConnections(dlg, 0) == 0; }, hangGuard));
         }
         // Devices pour frames in as the server stops and starts in one
         // handler; once they are gone, no input of theirs shows in the new
@@ -58,14 +58,17 @@ TEST_F(ServerChurn, AFrameOfAStoppingRunHasNoEffectOnTheRunAfterIt) {
                 pouring.back()->send(burst);
             }
             ASSERT_TRUE(eventually([&] { return inputs(dlg) == 0x01u; })) << "round " << round;
+            const std::weak_ptr<const void> stopped = currentRun(dlg, 0);
             dlg.CallOnWindowThread([&] {
                 dlg.OnServerButton();
                 dlg.OnServerButton();
             });
             for (const auto& device : pouring)
                 EXPECT_TRUE(device->closedByPeer(stress::stretched(2000ms)));
-            ASSERT_TRUE(
-                eventually([&] { return threadCount() == listening; }, stress::stretched(2000ms)));
+            // Every connection of the stopped run has ended; a frame it was
+            // still handling when the new run started must not show.
+            ASSERT_TRUE(eventually([&] { return stopped.expired(); }, stress::stretched(hangGuard)))
+                << "round " << round;
             ASSERT_EQ(inputs(dlg), 0u) << "round " << round;
         }
         EXPECT_TRUE(looksRunning(w));
