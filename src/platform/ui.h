@@ -149,20 +149,38 @@ enum class Notification { Clicked, Changed, SelChange, Scroll };
 enum class Key { Enter, Escape, Other };
 struct KeyMessage {
     Key key = Key::Other;
-    int keyCode = 0;  // the platform's virtual-key code
+    int keyCode = 0;  // the platform's virtual-key code, one of vk or a letter or digit
     bool control = false;
 };
-// Virtual-key codes beyond letters and digits that the program reads.
+// The platform's virtual-key codes of the keys the program and its tests
+// name; letters and digits are their upper-case ASCII codes. Every backend
+// maps its keys to these, and only here are they written.
 namespace vk {
+inline constexpr int back = 0x08;
+inline constexpr int tab = 0x09;
+inline constexpr int enter = 0x0D;
+inline constexpr int shift = 0x10;
+inline constexpr int control = 0x11;
+inline constexpr int menu = 0x12;  // Alt
+inline constexpr int escape = 0x1B;
+inline constexpr int space = 0x20;
 inline constexpr int end = 0x23;
 inline constexpr int home = 0x24;
 inline constexpr int left = 0x25;
+inline constexpr int up = 0x26;
 inline constexpr int right = 0x27;
+inline constexpr int down = 0x28;
+inline constexpr int deleteKey = 0x2E;
 inline constexpr int add = 0x6B;  // on the number pad
 inline constexpr int subtract = 0x6D;
+inline constexpr int f4 = 0x73;
 inline constexpr int oemPlus = 0xBB;
 inline constexpr int oemMinus = 0xBD;
 }  // namespace vk
+// Enter and Escape by their codes; every other key is Other.
+constexpr Key keyOfCode(int keyCode) {
+    return keyCode == vk::enter ? Key::Enter : keyCode == vk::escape ? Key::Escape : Key::Other;
+}
 
 // What a paint request offers the handler: the minimised window's state and
 // the calls needed to draw its icon.
@@ -207,8 +225,15 @@ struct MouseEvent {
     int x = 0;  // from the surface's top left
     int y = 0;
     int wheelDelta = 0;  // 120 per notch, positive away from the user
+    // The buttons held once the event happened (a release no longer holds
+    // its button) and the modifier keys held.
     bool leftButton = false;
+    bool rightButton = false;
     bool control = false;
+    bool shift = false;
+    // Which button a Press or Release is about.
+    enum class Button { None, Left, Right };
+    Button button = Button::None;
 };
 
 // A picture: pixels row by row from the top left.
@@ -248,32 +273,49 @@ class Dialog;
 
 // A (dialog, id) pair. Every call is safe from any thread: calls from a
 // worker are carried to the window thread and wait for it, and do nothing
-// once the window has begun to close. Texts are CP932 bytes.
+// (reading as empty, -1, false or 0) once the window has begun to close,
+// on the window thread too; so do calls naming an id the layout lacks or a
+// control of another kind. Texts are CP932 bytes. What each call does in
+// detail, and which notifications it raises, is WindowBackend's contract
+// (ui_backend.h), which every backend keeps.
 class Control {
 public:
     Control() = default;
     Control(Dialog* dialog, int id) : dialog_(dialog), id_(id) {}
 
     int id() const { return id_; }
+    // A drop-down list's is its selected entry's; a multi-line edit's has
+    // CR LF line ends.
     std::string text() const;
+    // Changed follows for a single-line edit, even for the same text; not
+    // for other kinds. Where the caret goes differs (ui_backend.h).
     void setText(std::string_view cp932) const;
     void enable(bool enabled) const;
     bool isEnabled() const;
     void show(bool visible) const;
-    void invalidate() const;  // whole face, with background erase
+    // Whole face, with background erase. From a worker it does not wait:
+    // at most one request per control waits for the window thread.
+    void invalidate() const;
+    // Bytes the user may type into an edit; 0 or less: no limit. The
+    // program's own texts are never cut.
     void limitText(int bytes) const;
-    void replaceSel(std::string_view cp932) const;  // insert at the caret
+    // Replaces the selection, or inserts at the caret; Changed follows.
+    void replaceSel(std::string_view cp932) const;
+    // A drop-down list's entries; adding keeps the selection (none stays
+    // none). Neither raises SelChange.
     void addString(std::string_view cp932) const;
-    void resetContent() const;  // a drop-down list's entries all go
+    void resetContent() const;  // the entries all go, and the selection
+    // Out of range: none (-1). No SelChange.
     void setCurSel(int index) const;
     int curSel() const;
     bool isChecked() const;
-    void setChecked(bool checked) const;
+    void setChecked(bool checked) const;  // no Clicked
     void setFont(const Font& font) const;
     // Place in the dialog's client area, in pixels.
     void moveTo(const Rect& pixels) const;
     Rect place() const;
-    // A scroll bar's range 0 to max, page and position.
+    // A scroll bar's range 0 to max, page and position, the position kept
+    // within 0 to max - page. No Scroll notification.
     void setScroll(int max, int page, int pos) const;
     int scrollPos() const;
     // What a surface shows, as it would paint now.
@@ -297,34 +339,55 @@ public:
     Dialog& operator=(const Dialog&) = delete;
     virtual ~Dialog();
 
-    // Builds the window, runs OnInitDialog and the window's loop until
-    // endDialog; destroys the window (OnDestroy, then every worker joined)
-    // and returns the end code.
+    // Window thread only. Builds the window, placed over its window owner,
+    // runs OnInitDialog and the window's loop until EndDialog; closes the
+    // window (its open modeless windows first, then OnDestroy, then the gate
+    // closes and every worker is joined) and returns the end code, -1 when
+    // the window could not be built. The backend and the call gate are gone
+    // after it: calls then do nothing.
     int DoModal();
+    // Ends the modal run once the current handler returns; the last code
+    // given wins. Nothing outside a run.
     void EndDialog(int code);
     // A modeless window: built, initialised and shown, then it lives in the
     // loop of the window that runs until DestroyWindow. Its close box and
     // Escape come to OnCancel, whose default then is DestroyWindow. False
     // when it could not be built; a dialog may be created again once
     // destroyed. Window thread only.
+    // A dialog with clean-up in its own OnDestroy is closed before its
+    // destructor runs (its owner's close does it): the base destructor can
+    // close a forgotten window, but only with the base OnDestroy.
     bool Create();
+    // Closes a modeless window (its OnDestroy, then the gate, then its
+    // workers); work posted to it is dropped. Nothing on a closed window.
     void DestroyWindow();
     bool IsWindowOpen() const;
     void BringToFront();
     // Dialog units of the dialog's font in pixels, as the platform maps them.
     Rect MapDialogRect(const Rect& dialogUnits);
     // OnTimer(id) every interval on the window thread until KillTimer or
-    // the window's end.
+    // the window's end; the headless backend's timers fire when its driver
+    // says. Setting a running timer restarts it.
     void SetTimer(int id, int intervalMs);
     void KillTimer(int id);
+    // Replace what the clipboard holds: a picture, or text (CP932). False
+    // when the clipboard could not be had or the window is gone.
     bool CopyImageToClipboard(const Image& image);
+    bool CopyTextToClipboard(std::string_view cp932);
     // The control with the keyboard focus; idNone when none with an id has it.
     int FocusedControl();
 
     Control item(int id) { return Control(this, id); }
     const DialogLayout& layout() const { return layout_; }
     Dialog* owner() const { return owner_; }
+    // The dialog whose window owns this one's while it is open: the owner
+    // given, or else the innermost modal run of the window thread when this
+    // one opened (as the platform's framework takes its active window);
+    // nullptr for a window of its own.
+    Dialog* windowOwner() const { return windowOwner_; }
 
+    // The caption, CP932. These and the calls below are safe from any
+    // thread, as Control's are, and do nothing once the window closes.
     void SetWindowText(std::string_view cp932);
     std::string GetWindowText();
     void SetIcon(int iconResourceId, bool big);
@@ -347,16 +410,24 @@ public:
     // it go instead of waiting for it. Its body must hold nothing of the
     // window, only what it shares with it.
     bool StartWorkerLetGoAtClose(std::function<void()> body);
-    // Runs fn on the window thread and waits for it; false (fn not run) when
-    // the window is closing or gone.
+    // Runs fn on the window thread and waits for it (at once on the window
+    // thread itself); false (fn not run) when the window is closing or gone.
     bool CallOnWindowThread(const std::function<void()>& fn);
-    // Hands fn to the window thread without waiting for it.
+    // Hands fn to the window thread without waiting for it, from any
+    // thread; it runs after the handler that is running. Work still queued
+    // when the window closes, or posted after, never runs.
     void PostToWindowThread(std::function<void()> fn);
     bool IsWindowThread() const;
 
     // Lifecycle hooks and routing, called by the backend on the window thread.
+    // true: the system focuses the first reachable tab stop.
     virtual bool OnInitDialog() { return true; }
-    // true: the message was handled and goes no further.
+    // Every key pressed in the window, before the control with the focus
+    // sees it. true: handled, it goes no further. The default presses the
+    // focused push button, or else the default button (OK without one), on
+    // Enter, and cancels on Escape. Declined (false), Enter and Escape are
+    // plain keystrokes for the focused control, which no control of ours
+    // acts on; any other key goes on to the dialog manager and the control.
     virtual bool PreTranslateMessage(const KeyMessage& message);
     virtual const Brush* OnCtlColor(CtlColorRequest& request);
     // Returns false to let the backend do its default painting.
@@ -369,9 +440,13 @@ public:
     // The client area's new size, after the user resized the window.
     virtual void OnSize(Size) {}
     virtual void OnSurfacePaint(int, Painter&) {}
+    // Presses and releases of the left and right buttons, moves, the wheel
+    // and the pointer's leaving, over a surface.
     virtual void OnSurfaceMouse(int, const MouseEvent&) {}
     // Routes a control notification to the derived class's handler; false
-    // when no row of its routing table matches.
+    // when no row of its routing table matches. The default runs OnOK for
+    // Clicked idOk and OnCancel for Clicked idCancel, which the close box
+    // also sends.
     virtual bool OnCommand(Notification notification, int controlId);
 
     detail::WindowBackend* backend() const { return backend_.get(); }
@@ -414,6 +489,7 @@ private:
 
     const DialogLayout& layout_;
     Dialog* owner_;
+    Dialog* windowOwner_ = nullptr;
     bool modeless_ = false;
     std::unique_ptr<detail::WindowBackend> backend_;
     std::unique_ptr<detail::CallGate> gate_;

@@ -12,7 +12,9 @@ namespace ui {
 
 namespace {
 const char* g_applicationName = "";
-}
+// The modal runs of this thread, innermost last.
+thread_local std::vector<Dialog*> t_modalRuns;
+}  // namespace
 
 void setApplicationName(const char* nameUtf8) {
     g_applicationName = nameUtf8;
@@ -133,6 +135,8 @@ void Dialog::closeModelessWindows() {
 }
 
 void Dialog::openBackend() {
+    windowOwner_ =
+        owner_ != nullptr ? owner_ : (t_modalRuns.empty() ? nullptr : t_modalRuns.back());
     backend_ = detail::createBackend(*this);
     gate_ = std::make_unique<detail::CallGate>(*backend_);
     std::lock_guard lock(pendingRepaintsMutex_);
@@ -142,7 +146,9 @@ void Dialog::openBackend() {
 int Dialog::DoModal() {
     modeless_ = false;
     openBackend();
+    t_modalRuns.push_back(this);
     const int code = backend_->runModal();
+    std::erase(t_modalRuns, this);
     workers_->joinAll();
     // The gate refers to the backend: they go together.
     gate_.reset();
@@ -200,6 +206,12 @@ int Dialog::FocusedControl() {
 bool Dialog::CopyImageToClipboard(const Image& image) {
     bool copied = false;
     CallOnWindowThread([&] { copied = backend_->copyImage(image); });
+    return copied;
+}
+
+bool Dialog::CopyTextToClipboard(std::string_view cp932) {
+    bool copied = false;
+    CallOnWindowThread([&] { copied = backend_->copyText(cp932); });
     return copied;
 }
 
@@ -390,6 +402,7 @@ bool CallGate::call(const std::function<void()>& fn) {
         return true;
     }
     if (backend_.isWindowThread()) {
+        if (closing()) return false;
         fn();
         return true;
     }

@@ -1,5 +1,5 @@
-// The test driver of the headless ui backend: the user's hands and eyes on a
-// dialog that runs without a screen.
+// The test driver of the headless ui backend (ui_headless_backend.h): the
+// user's hands and eyes on a dialog that runs without a screen.
 //
 // A test queues a modal script, then calls DoModal on its dialog. The backend
 // builds the controls from the layout, runs OnInitDialog and hands the script
@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/ui.h"
@@ -82,6 +83,10 @@ public:
     // text would; bytes beyond the text limit are refused at a character
     // boundary. Raises Changed.
     void type(int id, std::string_view cp932);
+    // Types key by key as a person does: the edit takes the focus with its
+    // caret at the end, then each character goes in at the caret through
+    // the digits-only rule and the byte limit, raising Changed when taken.
+    void typeKeys(int id, std::string_view cp932);
     // A click on a button or check box; nothing on a disabled or hidden one.
     void click(int id);
     // A pick from a drop-down list; raises SelChange.
@@ -92,11 +97,20 @@ public:
     // nothing on a control that is no tab stop, disabled or hidden.
     void focus(int id);
     // The key goes to PreTranslateMessage first, whose framework default
-    // presses the focused push button or the default button on Enter. Unhandled,
-    // Escape is the dialog manager's cancel command and Enter a plain
-    // keystroke to the focused control (nothing happens).
+    // presses the focused push button or the default button on Enter and
+    // cancels on Escape. Unhandled, either is a plain keystroke to the
+    // focused control, which a button, an edit or a closed list ignores.
     void pressKey(Key key);
-    // The system menu's Close.
+    // A key with its virtual-key code, through PreTranslateMessage, except
+    // Enter and Escape while a drop-down list is open, which the list takes.
+    // Unhandled, the dialog manager and the focused control act: Tab and
+    // Shift+Tab move the focus, Space presses a button, Home, End, Left,
+    // Right, Delete and Back edit at an edit's caret, Up, Down and F4 work a
+    // drop-down list.
+    void pressKeyCode(int keyCode, bool control = false, bool shift = false);
+    // Alt and a letter or digit: the control whose text marks it acts.
+    void pressAccessKey(char key);
+    // The system menu's Close: the Cancel command, as the close box sends it.
     void closeBox();
     void setMinimised(bool minimised);
     PaintResult paint();
@@ -110,6 +124,11 @@ public:
     std::vector<std::string> comboEntries(int id);
     int curSel(int id);
     int focused();  // idNone: no control with an id has the focus
+    // An edit's selection in bytes; start == end is the caret alone.
+    std::pair<std::size_t, std::size_t> selection(int id);
+    bool dropped(int id);  // a drop-down list's list is open
+    // The window's place on the virtual screen.
+    Rect frame();
     bool checked(int id);
     FontInfo fontOf(int id);  // the dialog's font unless the program set one
     IconSet icons();
@@ -126,11 +145,11 @@ public:
     void resize(Size client);
     std::optional<int> timerInterval(int id);  // nothing: no timer runs
     void fireTimer(int id);
+    // Every running timer fires once, in the order of their ids.
+    void fireTimers();
     // A surface repaints: what its paint handler drew, in order.
     std::vector<DrawOp> paintSurface(int id);
     void mouse(int id, const MouseEvent& event);
-    // A key with its virtual-key code, through PreTranslateMessage.
-    void pressKeyCode(int keyCode, bool control = false);
     // The user moves a scroll bar's thumb; raises Scroll.
     void scrollTo(int id, int pos);
     ScrollInfo scrollInfo(int id);
@@ -170,7 +189,8 @@ Leftovers leftovers();
 // The next call or hand-over that a worker thread makes into the window
 // throws, as a failure inside the window system would (a worker's fault).
 void failNextWorkerCall();
-std::vector<Image> clipboardImages();  // in the order copied
+std::vector<Image> clipboardImages();        // in the order copied
+std::optional<std::string> clipboardText();  // CP932; nothing: no text copied
 // Forgets queued scripts and answers and every record.
 void resetSession();
 

@@ -23,55 +23,13 @@
 #include "platform/ui_qt_app.h"
 #include "platform/ui_qt_controls.h"
 #include "platform/ui_qt_file_dialog.h"
+#include "platform/ui_qt_keys.h"
+#include "platform/ui_rules.h"
 
 namespace ui::detail {
 namespace {
 
 using namespace ui::qt;
-
-// The platform's virtual key of a key that is not a letter, digit or space;
-// 0 for keys the program does not tell apart.
-int virtualKeyOf(const QKeyEvent& event) {
-    const bool keypad = (event.modifiers() & Qt::KeypadModifier) != 0;
-    switch (event.key()) {
-        case Qt::Key_Plus:
-        case Qt::Key_Equal:
-            return keypad ? vk::add : vk::oemPlus;
-        case Qt::Key_Minus:
-            return keypad ? vk::subtract : vk::oemMinus;
-        case Qt::Key_Left:
-            return vk::left;
-        case Qt::Key_Right:
-            return vk::right;
-        case Qt::Key_Home:
-            return vk::home;
-        case Qt::Key_End:
-            return vk::end;
-        default:
-            return 0;
-    }
-}
-
-KeyMessage toKeyMessage(const QKeyEvent& event) {
-    const bool control = (event.modifiers() & Qt::ControlModifier) != 0;
-    switch (event.key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            return {Key::Enter, 13, control};
-        case Qt::Key_Escape:
-            return {Key::Escape, 27, control};
-        case Qt::Key_Tab:
-            return {Key::Other, 9, control};
-        default:
-            break;
-    }
-    // Letters, digits and space carry the same numbers as the platform's
-    // virtual keys.
-    const int key = event.key();
-    const bool sameNumber = (key >= Qt::Key_A && key <= Qt::Key_Z) ||
-                            (key >= Qt::Key_0 && key <= Qt::Key_9) || key == Qt::Key_Space;
-    return {Key::Other, sameNumber ? key : virtualKeyOf(event), control};
-}
 
 // What the minimised window's paint handler draws with.
 class QtPaintContext : public PaintContext {
@@ -103,8 +61,8 @@ public:
     }
 };
 
-// The dialog's window. The close box asks the dialog, which decides whether
-// and how the window ends.
+// The dialog's window. The close box is the Cancel command, as the
+// platform sends it; the dialog decides whether and how the window ends.
 class DialogWindow : public QWidget {
 public:
     DialogWindow(Dialog& dialog, QWidget* owner, Qt::WindowFlags flags)
@@ -113,7 +71,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override {
         event->ignore();
-        dialog_.OnCancel();
+        dialog_.OnCommand(Notification::Clicked, idCancel);
     }
     void resizeEvent(QResizeEvent*) override { dialog_.OnSize({width(), height()}); }
     void paintEvent(QPaintEvent*) override {
@@ -125,12 +83,6 @@ protected:
 private:
     Dialog& dialog_;
 };
-
-class QtBackend;
-
-// Windows that are running their modal loop, innermost last: the owner of a
-// dialog that names none, as the platform takes the active main window.
-std::vector<QtBackend*> g_running;
 
 class QtBackend final : public WindowBackend {
 public:
@@ -172,8 +124,14 @@ public:
         if (auto* edit = dynamic_cast<LineEditControl*>(find(id))) edit->setByteLimit(bytes);
     }
     void replaceSel(int id, std::string_view cp932) override;
+    // An entry added to a list without a selection leaves it without one,
+    // as the platform's list does; Qt would select the first.
     void addString(int id, std::string_view cp932) override {
-        if (auto* combo = dynamic_cast<QComboBox*>(find(id))) combo->addItem(fromCp932(cp932));
+        auto* combo = dynamic_cast<QComboBox*>(find(id));
+        if (combo == nullptr) return;
+        const bool noSelection = combo->currentIndex() < 0;
+        combo->addItem(fromCp932(cp932));
+        if (noSelection) combo->setCurrentIndex(-1);
     }
     void resetContent(int id) override {
         if (auto* combo = dynamic_cast<QComboBox*>(find(id))) combo->clear();
@@ -244,6 +202,10 @@ public:
         delete found->second;
         timers_.erase(found);
     }
+    bool copyText(std::string_view cp932) override {
+        QApplication::clipboard()->setText(fromCp932(cp932));
+        return true;
+    }
     bool copyImage(const Image& image) override {
         QImage picture(image.width, image.height, QImage::Format_RGB32);
         for (int y = 0; y < image.height; ++y) {
@@ -291,10 +253,17 @@ public:
         return runFileDialog(window_, request);
     }
 
+    // Work still queued when the window closes is dropped with it, though
+    // the window object may still be there to receive it.
     void post(std::function<void()> fn) override {
         std::lock_guard lock(postMutex_);
         if (postTarget_ == nullptr) return;
-        QMetaObject::invokeMethod(postTarget_, std::move(fn), Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            postTarget_,
+            [open = open_, fn = std::move(fn)] {
+                if (*open) fn();
+            },
+            Qt::QueuedConnection);
     }
     bool isWindowThread() const override { return std::this_thread::get_id() == windowThreadId(); }
 
@@ -329,6 +298,8 @@ private:
     int endCode_ = 0;
     std::mutex postMutex_;
     QObject* postTarget_ = nullptr;
+    // Read on the window thread only, by the work it posted.
+    std::shared_ptr<bool> open_ = std::make_shared<bool>(false);
 };
 
 // Every key press of the window reaches the dialog's pre-translation before
@@ -356,10 +327,10 @@ private:
 };
 
 QWidget* QtBackend::ownerWindow() {
-    if (Dialog* owner = dialog().owner()) {
+    if (Dialog* owner = dialog().windowOwner()) {
         if (auto* backend = dynamic_cast<QtBackend*>(owner->backend())) return backend->window();
     }
-    return g_running.empty() ? nullptr : g_running.back()->window();
+    return nullptr;
 }
 
 void QtBackend::build() {
@@ -410,6 +381,7 @@ void QtBackend::build() {
     }
     std::lock_guard lock(postMutex_);
     postTarget_ = window_;
+    *open_ = true;
 }
 
 QWidget* QtBackend::createControl(const ControlLayout& layout) {
@@ -491,34 +463,21 @@ void QtBackend::placeDropDownList(QComboBox& combo, const QRect& area) {
     combo.setMaxVisibleItems(std::max(1, (area.height() - closedHeight) / itemHeight));
 }
 
-// A dialog that its template does not place opens centred over its owner,
-// as the framework places it, and stays on the owner's screen. A modeless
-// window opens beside its owner instead, so that both are seen at once.
+// A dialog that its template does not place opens by its owner, on the
+// owner's screen; pos() is where a window's frame stands.
 void QtBackend::placeByOwner() {
     QWidget* owner = window_->parentWidget();
     if (owner == nullptr) return;
-    QRect area(QPoint(), window_->size());
-    area.moveCenter(owner->geometry().center());
-    if (modeless_) {
-        // Frame beside frame; pos() is where a window's frame stands.
-        const QRect ownerFrame = owner->frameGeometry();
-        QPoint place(ownerFrame.right() + 1, ownerFrame.top());
-        if (const QScreen* screen = owner->screen()) {
-            const QRect screenArea = screen->availableGeometry();
-            place.setX(std::max(screenArea.left(),
-                                std::min(place.x(), screenArea.right() + 1 - window_->width())));
-        }
-        window_->move(place);
-        return;
-    }
-    if (const QScreen* screen = owner->screen()) {
-        const QRect screenArea = screen->availableGeometry();
-        area.moveRight(std::min(area.right(), screenArea.right()));
-        area.moveBottom(std::min(area.bottom(), screenArea.bottom()));
-        area.moveLeft(std::max(area.left(), screenArea.left()));
-        area.moveTop(std::max(area.top(), screenArea.top()));
-    }
-    window_->setGeometry(area);
+    const QRect ownerFrame = owner->frameGeometry();
+    // Not shown yet, the window has no frame of its own: it gets its owner's.
+    const QSize frame = window_->size() + (ownerFrame.size() - owner->size());
+    QRect work(ownerFrame);
+    if (const QScreen* screen = owner->screen()) work = screen->availableGeometry();
+    const Rect place = rules::placeByOwner(
+        {ownerFrame.x(), ownerFrame.y(), ownerFrame.width(), ownerFrame.height()},
+        {frame.width(), frame.height()}, {work.x(), work.y(), work.width(), work.height()},
+        modeless_);
+    window_->move(place.x, place.y);
 }
 
 // A mnemonic in a static's text moves the focus to the next tab stop after
@@ -540,15 +499,15 @@ void QtBackend::addMnemonicTarget(const QString& text, std::size_t index) {
 }
 
 void QtBackend::focusFirstTabStop() {
-    const auto first = std::find_if(templateOrder_.begin(), templateOrder_.end(), [](QWidget* w) {
-        return w->focusPolicy() == Qt::StrongFocus && w->isEnabled() && w->isVisible();
+    const int first = rules::firstTabStop(dialog().layout(), [this](const ControlLayout& c) {
+        QWidget* widget = find(c.id);
+        return widget != nullptr && widget->isEnabled() && widget->isVisibleTo(window_);
     });
-    if (first != templateOrder_.end()) (*first)->setFocus(Qt::TabFocusReason);
+    if (QWidget* widget = find(first)) widget->setFocus(Qt::TabFocusReason);
 }
 
 int QtBackend::runModal() {
     build();
-    g_running.push_back(this);
     {
         KeyRoute keys(*this);
         const bool systemSetsFocus = dialog().OnInitDialog();
@@ -566,7 +525,6 @@ int QtBackend::runModal() {
         window_->hide();
         destroySequence();
     }
-    g_running.erase(std::find(g_running.begin(), g_running.end(), this));
     timers_.clear();  // they go with the window
     tearDown();
     delete window_;
@@ -608,6 +566,7 @@ void QtBackend::tearDown() {
         // queued goes with the window object.
         std::lock_guard lock(postMutex_);
         postTarget_ = nullptr;
+        *open_ = false;
     }
     controls_.clear();
     templateOrder_.clear();

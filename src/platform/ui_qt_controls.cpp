@@ -248,8 +248,10 @@ void LineEditControl::insertProgramText(const QString& text) {
     insert(text);
 }
 
+// As the platform's edit takes a limit of 0: no limit.
 void LineEditControl::setByteLimit(int bytes) {
-    rules_->setLimit(static_cast<std::size_t>(bytes < 0 ? 0 : bytes));
+    rules_->setLimit(bytes > 0 ? static_cast<std::size_t>(bytes)
+                               : std::numeric_limits<std::size_t>::max());
 }
 
 void LineEditControl::paintEvent(QPaintEvent* event) {
@@ -367,39 +369,53 @@ Image SurfaceControl::capture() {
 }
 
 void SurfaceControl::send(MouseEvent::Kind kind, QPointF at, Qt::MouseButtons buttons,
-                          Qt::KeyboardModifiers modifiers, int wheelDelta) {
+                          Qt::KeyboardModifiers modifiers, Qt::MouseButton button, int wheelDelta) {
     MouseEvent event;
     event.kind = kind;
     event.x = static_cast<int>(at.x());
     event.y = static_cast<int>(at.y());
     event.wheelDelta = wheelDelta;
     event.leftButton = (buttons & Qt::LeftButton) != 0;
+    event.rightButton = (buttons & Qt::RightButton) != 0;
     event.control = (modifiers & Qt::ControlModifier) != 0;
+    event.shift = (modifiers & Qt::ShiftModifier) != 0;
+    event.button = button == Qt::LeftButton    ? MouseEvent::Button::Left
+                   : button == Qt::RightButton ? MouseEvent::Button::Right
+                                               : MouseEvent::Button::None;
     dialog_.OnSurfaceMouse(id_, event);
 }
 
+namespace {
+bool isReported(Qt::MouseButton button) {
+    return button == Qt::LeftButton || button == Qt::RightButton;
+}
+}  // namespace
+
 void SurfaceControl::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) return;
+    if (!isReported(event->button())) return;
     setFocus(Qt::MouseFocusReason);
-    send(MouseEvent::Kind::Press, event->position(), event->buttons(), event->modifiers());
+    send(MouseEvent::Kind::Press, event->position(), event->buttons(), event->modifiers(),
+         event->button());
 }
 
 void SurfaceControl::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) return;
-    send(MouseEvent::Kind::Release, event->position(), event->buttons(), event->modifiers());
+    if (!isReported(event->button())) return;
+    send(MouseEvent::Kind::Release, event->position(), event->buttons(), event->modifiers(),
+         event->button());
 }
 
 void SurfaceControl::mouseMoveEvent(QMouseEvent* event) {
-    send(MouseEvent::Kind::Move, event->position(), event->buttons(), event->modifiers());
+    send(MouseEvent::Kind::Move, event->position(), event->buttons(), event->modifiers(),
+         Qt::NoButton);
 }
 
 void SurfaceControl::wheelEvent(QWheelEvent* event) {
     send(MouseEvent::Kind::Wheel, event->position(), event->buttons(), event->modifiers(),
-         event->angleDelta().y());
+         Qt::NoButton, event->angleDelta().y());
 }
 
 void SurfaceControl::leaveEvent(QEvent*) {
-    send(MouseEvent::Kind::Leave, QPointF(), Qt::NoButton, Qt::NoModifier);
+    send(MouseEvent::Kind::Leave, QPointF(), Qt::NoButton, Qt::NoModifier, Qt::NoButton);
 }
 
 // ---- ScrollBarControl -------------------------------------------------------

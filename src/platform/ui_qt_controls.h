@@ -157,7 +157,7 @@ protected:
 
 private:
     void send(MouseEvent::Kind kind, QPointF at, Qt::MouseButtons buttons,
-              Qt::KeyboardModifiers modifiers, int wheelDelta = 0);
+              Qt::KeyboardModifiers modifiers, Qt::MouseButton button, int wheelDelta = 0);
     Dialog& dialog_;
     int id_;
 };

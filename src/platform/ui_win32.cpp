@@ -13,8 +13,10 @@
 #include <utility>
 #include <vector>
 
-#include "platform/edit_byte_limit.h"
 #include "platform/ui_backend.h"
+#include "platform/ui_rules.h"
+#include "platform/ui_win32_clipboard.h"
+#include "platform/ui_win32_edit_limit.h"
 #include "platform/ui_win32_file_dialog.h"
 #include "platform/ui_win32_surface.h"
 #include "platform/ui_win32_text.h"
@@ -31,10 +33,6 @@ using win32::windowText;
 constexpr UINT postedCallsMessage = WM_APP + 0x31;
 
 class Win32Backend;
-// The modal runs of this thread, innermost last: a dialog opened without an
-// owner is owned by the innermost one, as the framework does with its main
-// window.
-thread_local std::vector<Win32Backend*> t_modalRuns;
 // The modeless windows of this thread, whose keys the running loop passes
 // through their own pre-translation.
 thread_local std::vector<Win32Backend*> t_modeless;
@@ -53,14 +51,6 @@ Key keyOf(WPARAM virtualKey) {
 COLORREF colorRef(Color color) {
     return static_cast<COLORREF>(color);
 }
-
-// What an edit remembers to hold the user's changes to its byte limit.
-struct EditState {
-    std::optional<int> limitBytes;
-    std::u16string lastText;
-    bool programWrite = false;
-    bool correcting = false;
-};
 
 // Paints the minimised window; the paint begins only when the handler
 // draws, so that declining leaves the default painting to the system.
@@ -149,7 +139,7 @@ public:
     void invalidate(int id) override {
         if (HWND control = item(id)) InvalidateRect(control, nullptr, TRUE);
     }
-    void limitText(int id, int bytes) override { edits_[id].limitBytes = bytes; }
+    void limitText(int id, int bytes) override { edits_.setLimit(id, bytes); }
     void replaceSel(int id, std::string_view cp932) override {
         const std::wstring wide = wideFromCp932(cp932);
         programWrite(id, [&](HWND control) {
@@ -227,7 +217,12 @@ public:
     void killTimer(int id) override {
         if (window_ != nullptr) ::KillTimer(window_, static_cast<UINT_PTR>(id));
     }
-    bool copyImage(const Image& image) override;
+    bool copyImage(const Image& image) override {
+        return win32::copyImageToClipboard(window_, image);
+    }
+    bool copyText(std::string_view cp932) override {
+        return win32::copyTextToClipboard(window_, cp932);
+    }
 
     void setCaption(std::string_view cp932) override {
         if (window_ != nullptr) SetWindowTextW(window_, wideFromCp932(cp932).c_str());
@@ -281,17 +276,7 @@ private:
     void programWrite(int id, Write write) {
         HWND control = item(id);
         if (control == nullptr) return;
-        auto found = edits_.find(id);
-        if (found == edits_.end()) {
-            write(control);
-            return;
-        }
-        found->second.programWrite = true;
-        write(control);
-        found->second.programWrite = false;
-        // A multi-line edit reports no change for a written text.
-        const std::wstring now = windowText(control);
-        found->second.lastText.assign(now.begin(), now.end());
+        edits_.programWrite(id, control, [&] { write(control); });
     }
 
     const std::thread::id windowThread_;
@@ -306,24 +291,24 @@ private:
     std::deque<std::function<void()>> posted_;
 
     std::map<int, Kind> kinds_;
-    std::map<int, EditState> edits_;
+    win32::EditByteLimits edits_;
     std::map<Color, HBRUSH> brushes_;
     std::map<std::pair<int, std::string>, HFONT> fonts_;
     HICON bigIcon_ = nullptr;
 };
 
 HWND Win32Backend::ownerWindow() {
-    if (Dialog* owner = dialog().owner()) {
+    if (Dialog* owner = dialog().windowOwner()) {
         if (auto* backend = static_cast<Win32Backend*>(owner->backend())) return backend->window_;
     }
-    return t_modalRuns.empty() ? nullptr : t_modalRuns.back()->window_;
+    return nullptr;
 }
 
 void Win32Backend::buildTables() {
     for (const ControlLayout& control : dialog().layout().controls) {
         if (control.id == idNone) continue;
         kinds_[control.id] = control.kind;
-        if (control.kind == Kind::Edit) edits_[control.id];
+        if (control.kind == Kind::Edit) edits_.add(control.id);
     }
 }
 
@@ -364,12 +349,10 @@ void Win32Backend::destroy() {
 int Win32Backend::runModal() {
     HWND owner = ownerWindow();
     buildTables();
-    t_modalRuns.push_back(this);
     HWND window = CreateDialogParamW(GetModuleHandleW(nullptr),
                                      MAKEINTRESOURCEW(dialog().layout().templateId), owner,
                                      dialogProc, reinterpret_cast<LPARAM>(this));
     if (window == nullptr) {
-        t_modalRuns.pop_back();
         destroySequence();
         return -1;
     }
@@ -406,7 +389,6 @@ int Win32Backend::runModal() {
     }
     DestroyWindow(window);
     window_ = nullptr;
-    t_modalRuns.pop_back();
     std::deque<std::function<void()>> dropped;
     {
         std::lock_guard lock(postMutex_);
@@ -447,21 +429,19 @@ void Win32Backend::placeByOwner() {
     RECT own{};
     GetWindowRect(owner, &ownerRect);
     GetWindowRect(window_, &own);
-    const int width = own.right - own.left;
-    const int height = own.bottom - own.top;
-    int x = modeless_ ? static_cast<int>(ownerRect.right)
-                      : (ownerRect.left + ownerRect.right - width) / 2;
-    int y = modeless_ ? static_cast<int>(ownerRect.top)
-                      : (ownerRect.top + ownerRect.bottom - height) / 2;
-    // Kept on the owner's monitor, like the framework's centring.
+    RECT work = ownerRect;
     MONITORINFO monitor{};
     monitor.cbSize = sizeof monitor;
     if (GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &monitor) != FALSE) {
-        const RECT& work = monitor.rcWork;
-        x = std::max<int>(work.left, std::min<int>(x, work.right - width));
-        y = std::max<int>(work.top, std::min<int>(y, work.bottom - height));
+        work = monitor.rcWork;
     }
-    SetWindowPos(window_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const auto rect = [](const RECT& r) {
+        return Rect{r.left, r.top, r.right - r.left, r.bottom - r.top};
+    };
+    const Rect place = rules::placeByOwner(
+        rect(ownerRect), {own.right - own.left, own.bottom - own.top}, rect(work), modeless_);
+    SetWindowPos(window_, nullptr, place.x, place.y, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 INT_PTR CALLBACK Win32Backend::dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -588,32 +568,7 @@ void Win32Backend::command(int id, int code) {
 }
 
 void Win32Backend::editChanged(int id) {
-    EditState& state = edits_[id];
-    if (state.correcting) return;  // the correction below; the change is reported once
-    HWND control = item(id);
-    const std::wstring wide = windowText(control);
-    const std::u16string now(wide.begin(), wide.end());
-    if (!state.programWrite && state.limitBytes) {
-        const auto fitted = editlimit::fitUserChange(state.lastText, now,
-                                                     static_cast<std::size_t>(*state.limitBytes));
-        if (fitted) {
-            const bool refused = fitted->text == state.lastText;
-            const std::wstring kept(fitted->text.begin(), fitted->text.end());
-            state.correcting = true;
-            SetWindowTextW(control, kept.c_str());
-            SendMessageW(control, EM_SETSEL, fitted->caret, fitted->caret);
-            state.correcting = false;
-            state.lastText = fitted->text;
-            if (refused) {
-                MessageBeep(MB_OK);
-                return;
-            }
-            dialog().OnCommand(Notification::Changed, id);
-            return;
-        }
-    }
-    state.lastText = now;
-    dialog().OnCommand(Notification::Changed, id);
+    if (edits_.changed(id, item(id))) dialog().OnCommand(Notification::Changed, id);
 }
 
 INT_PTR Win32Backend::controlColour(CtlKind kind, HDC dc, HWND control) {
@@ -672,10 +627,10 @@ void Win32Backend::scroll(HWND bar, int code) {
     int pos = info.nPos;
     switch (code) {
         case SB_LINELEFT:
-            pos -= std::max(1, page / 10);
+            pos -= rules::scrollLineStep(page);
             break;
         case SB_LINERIGHT:
-            pos += std::max(1, page / 10);
+            pos += rules::scrollLineStep(page);
             break;
         case SB_PAGELEFT:
             pos -= page;
@@ -700,48 +655,6 @@ void Win32Backend::scroll(HWND bar, int code) {
     info.nPos = std::clamp(pos, info.nMin, last);
     SetScrollInfo(bar, SB_CTL, &info, TRUE);
     dialog().OnCommand(Notification::Scroll, GetDlgCtrlID(bar));
-}
-
-// A device-independent bitmap, bottom-up rows of blue, green, red.
-bool Win32Backend::copyImage(const Image& image) {
-    const int stride = (image.width * 3 + 3) & ~3;
-    const std::size_t bytes =
-        sizeof(BITMAPINFOHEADER) + static_cast<std::size_t>(stride) * image.height;
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-    if (memory == nullptr) return false;
-    auto* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(memory));
-    if (header == nullptr) {
-        GlobalFree(memory);
-        return false;
-    }
-    *header = BITMAPINFOHEADER{};
-    header->biSize = sizeof(BITMAPINFOHEADER);
-    header->biWidth = image.width;
-    header->biHeight = image.height;
-    header->biPlanes = 1;
-    header->biBitCount = 24;
-    header->biCompression = BI_RGB;
-    auto* rows = reinterpret_cast<unsigned char*>(header + 1);
-    for (int y = 0; y < image.height; ++y) {
-        unsigned char* row = rows + static_cast<std::size_t>(image.height - 1 - y) * stride;
-        for (int x = 0; x < image.width; ++x) {
-            const Color c = image.pixels[static_cast<std::size_t>(y) * image.width + x];
-            row[3 * x] = static_cast<unsigned char>((c >> 16) & 0xFF);
-            row[3 * x + 1] = static_cast<unsigned char>((c >> 8) & 0xFF);
-            row[3 * x + 2] = static_cast<unsigned char>(c & 0xFF);
-        }
-    }
-    GlobalUnlock(memory);
-    if (OpenClipboard(window_) == FALSE) {
-        GlobalFree(memory);
-        return false;
-    }
-    EmptyClipboard();
-    const bool placed = SetClipboardData(CF_DIB, memory) != nullptr;
-    CloseClipboard();
-    // The clipboard owns the memory once it took it.
-    if (!placed) GlobalFree(memory);
-    return placed;
 }
 
 HBRUSH Win32Backend::brushFor(Color color) {

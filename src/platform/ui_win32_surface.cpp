@@ -115,7 +115,8 @@ void paintInto(HWND surface, HDC target, Image* pixels) {
     DeleteDC(memory);
 }
 
-void sendMouse(HWND surface, MouseEvent::Kind kind, int x, int y, WPARAM keys, int wheel = 0) {
+void sendMouse(HWND surface, MouseEvent::Kind kind, int x, int y, WPARAM keys, int wheel = 0,
+               MouseEvent::Button button = MouseEvent::Button::None) {
     Dialog* dialog = dialogOf(surface);
     if (dialog == nullptr) return;
     MouseEvent event;
@@ -124,7 +125,10 @@ void sendMouse(HWND surface, MouseEvent::Kind kind, int x, int y, WPARAM keys, i
     event.y = y;
     event.wheelDelta = wheel;
     event.leftButton = (keys & MK_LBUTTON) != 0;
+    event.rightButton = (keys & MK_RBUTTON) != 0;
     event.control = (keys & MK_CONTROL) != 0;
+    event.shift = (keys & MK_SHIFT) != 0;
+    event.button = button;
     dialog->OnSurfaceMouse(GetDlgCtrlID(surface), event);
 }
 
@@ -144,13 +148,19 @@ LRESULT CALLBACK surfaceProc(HWND surface, UINT message, WPARAM wParam, LPARAM l
         case WM_GETDLGCODE:
             return DLGC_WANTARROWS;
         case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
             SetFocus(surface);
             SetCapture(surface);
-            sendMouse(surface, MouseEvent::Kind::Press, x, y, wParam);
+            sendMouse(
+                surface, MouseEvent::Kind::Press, x, y, wParam, 0,
+                message == WM_LBUTTONDOWN ? MouseEvent::Button::Left : MouseEvent::Button::Right);
             return 0;
         case WM_LBUTTONUP:
-            ReleaseCapture();
-            sendMouse(surface, MouseEvent::Kind::Release, x, y, wParam);
+        case WM_RBUTTONUP:
+            if ((wParam & (MK_LBUTTON | MK_RBUTTON)) == 0) ReleaseCapture();
+            sendMouse(
+                surface, MouseEvent::Kind::Release, x, y, wParam, 0,
+                message == WM_LBUTTONUP ? MouseEvent::Button::Left : MouseEvent::Button::Right);
             return 0;
         case WM_MOUSEMOVE: {
             TRACKMOUSEEVENT track{};

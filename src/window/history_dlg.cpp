@@ -296,6 +296,8 @@ void CHistoryDlg::OnSurfaceMouse(int id, const ui::MouseEvent& event) {
             zoomAt(std::pow(wheelZoomPerNotch, event.wheelDelta / 120.0), event.x);
             return;
         case K::Press:
+            // The right button is kept for what the window may offer on it.
+            if (event.button != ui::MouseEvent::Button::Left) return;
             dragging_ = true;
             dragged_ = false;
             pressX_ = dragX_ = event.x;
@@ -310,6 +312,7 @@ void CHistoryDlg::OnSurfaceMouse(int id, const ui::MouseEvent& event) {
             refresh();
             return;
         case K::Release: {
+            if (event.button != ui::MouseEvent::Button::Left) return;
             const bool click = dragging_ && !dragged_;
             dragging_ = false;
             if (!click) return;

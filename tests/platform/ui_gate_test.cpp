@@ -82,6 +82,7 @@ public:
     void setTimer(int, int) override {}
     void killTimer(int) override {}
     bool copyImage(const ui::Image&) override { return false; }
+    bool copyText(std::string_view) override { return false; }
 
 private:
     const bool direct_;
