@@ -11,12 +11,15 @@ ExternalProject_Add(
   SOURCE_DIR ${PROJECT_SOURCE_DIR}
   BINARY_DIR ${MONITOR_RCGEN_DIR}
   CMAKE_ARGS -DCMAKE_BUILD_TYPE=Debug -DMONITOR_WITH_QT=OFF -DMONITOR_WITH_TESTS=OFF
+             -DMONITOR_RCGEN_CONFORMANCE=ON
              -DMONITOR_WERROR=${MONITOR_WERROR}
              -DCMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER}
   BUILD_COMMAND ${CMAKE_COMMAND} --build ${MONITOR_RCGEN_DIR} --target rcgen_kelvane rcgen_sorrel
+                rcgen_conformance
   INSTALL_COMMAND ""
   BUILD_ALWAYS ON
-  BUILD_BYPRODUCTS ${MONITOR_RCGEN_DIR}/bin/rcgen_kelvane ${MONITOR_RCGEN_DIR}/bin/rcgen_sorrel)
+  BUILD_BYPRODUCTS ${MONITOR_RCGEN_DIR}/bin/rcgen_kelvane ${MONITOR_RCGEN_DIR}/bin/rcgen_sorrel
+                   ${MONITOR_RCGEN_DIR}/bin/rcgen_conformance)
 
 # The application manifest lives in a script of its own beside the
 # generated one.
