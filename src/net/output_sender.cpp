@@ -21,14 +21,17 @@ void traceFailure(CMonitorDlg* dlg, const char* step, int code) {
 }
 
 // Sends a port's frames one after another while there are any; the sender
-// ends, a throw included, with the port marked as having none.
+// ends, a throw included, with the port marked as having none. The mark is
+// cleared under the lock that found the queue empty: a click queued after
+// that starts a sender of its own instead of waiting for one that is ending.
 void runSender(CMonitorDlg& dlg, std::size_t slot) {
     Senders& senders = *dlg.outputSenders;
     struct End {
         Senders& senders;
         std::size_t slot;
+        bool marked = true;
         ~End() {
-            {
+            if (marked) {
                 std::lock_guard lock(senders.mutex);
                 senders.sending[slot] = false;
             }
@@ -43,6 +46,8 @@ void runSender(CMonitorDlg& dlg, std::size_t slot) {
         dlg.sendDigitalOut(static_cast<int>(slot), click.port, click.frame.data(), 3);
         lock.lock();
     }
+    senders.sending[slot] = false;
+    end.marked = false;
 }
 
 void queueClick(CMonitorDlg& dlg, std::size_t slot, const Senders::Click& click) {

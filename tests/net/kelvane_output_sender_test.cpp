@@ -49,6 +49,30 @@ TEST_F(OutputSender, FramesGoOverTheDevicesOpenConnection) {
     });
 }
 
+TEST_F(OutputSender, ClicksInQuickSuccessionAllReachTheDeviceInOrder) {
+    const int port = freePort();
+    runMonitor([&](Window& w, CMonitorDlg&) {
+        w.type(ids::destPortEdit, str(freePort()));
+        startWith(w, {str(port), "", "", ""});
+        Device d(port);
+        announce(w, d);
+        // Each click may land as the sender finds its queue empty and ends.
+        // Spacing the clicks from none to longer than a send sweeps that moment.
+        constexpr int clicks = 2000;
+        Bytes expected;
+        for (int i = 0; i < clicks; ++i) {
+            w.click(ids::outputButton2);
+            const std::uint8_t on = i % 2 == 0 ? 2 : 0;
+            expected.insert(expected.end(), {0xFA, 0xF0, on});
+            const auto until =
+                std::chrono::steady_clock::now() + std::chrono::microseconds(i % 200);
+            while (std::chrono::steady_clock::now() < until) {
+            }
+        }
+        EXPECT_EQ(d.receive(expected.size(), hangGuard), expected);
+    });
+}
+
 TEST_F(OutputSender, ANewConnectionReachesADeviceThatClosedItsOwn) {
     const int port = freePort();
     const int dest = freePort();
