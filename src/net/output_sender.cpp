@@ -68,7 +68,7 @@ void queueClick(CMonitorDlg& dlg, std::size_t slot, const Senders::Click& click)
 void CMonitorDlg::toggleDigitalOut(int output) {
     const int port = net::atoiValue(destPortEdit.text());
     if (!net::isValidPort(port)) {
-        MessageBox(text::jp("このポート番号は指定できません"));
+        ShowMessage(text::jp("このポート番号は指定できません"));
         return;
     }
     const auto index = static_cast<std::size_t>(output);

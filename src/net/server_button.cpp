@@ -11,7 +11,7 @@ namespace {
 constexpr int listenBacklog = 5;
 
 void showNetworkError(CMonitorDlg& dlg, const char* step, int code) {
-    dlg.MessageBox(text::jp("ネットワークエラー:") + step + " " + std::to_string(code) + "\r\n");
+    dlg.ShowMessage(text::jp("ネットワークエラー:") + step + " " + std::to_string(code) + "\r\n");
 }
 
 bool isKelvane() {
@@ -141,7 +141,7 @@ void startServer(CMonitorDlg& dlg) {
 
     bool started = false;
     if (hasDuplicatePorts(dlg)) {
-        dlg.MessageBox(text::jp("ポート番号は重複できません。"));
+        dlg.ShowMessage(text::jp("ポート番号は重複できません。"));
     } else {
         started = dlg.openListenSockets() == 0;
     }

@@ -388,8 +388,10 @@ public:
 
     // The caption, CP932. These and the calls below are safe from any
     // thread, as Control's are, and do nothing once the window closes.
-    void SetWindowText(std::string_view cp932);
-    std::string GetWindowText();
+    // Named apart from the Win32 functions whose names <windows.h> makes
+    // macros, so that every file spells them alike.
+    void SetTitle(std::string_view cp932);
+    std::string Title();
     void SetIcon(int iconResourceId, bool big);
     bool IsIconic();
     Size GetClientSize();
@@ -397,7 +399,7 @@ public:
 
     // OK-only message box without icon, captioned with the application's
     // name, owned by this dialog. Callable from any thread; returns when closed.
-    void MessageBox(std::string_view cp932);
+    void ShowMessage(std::string_view cp932);
     // A file dialog: the full path chosen (CP932), a cancel, or a refusal.
     FileChoice FileDialog(const FileDialogRequest& request);
 

@@ -215,10 +215,10 @@ bool Dialog::CopyTextToClipboard(std::string_view cp932) {
     return copied;
 }
 
-void Dialog::SetWindowText(std::string_view cp932) {
+void Dialog::SetTitle(std::string_view cp932) {
     CallOnWindowThread([&] { backend_->setCaption(cp932); });
 }
-std::string Dialog::GetWindowText() {
+std::string Dialog::Title() {
     std::string result;
     CallOnWindowThread([&] { result = backend_->caption(); });
     return result;
@@ -240,7 +240,7 @@ Size Dialog::SystemIconSize() {
     return detail::systemIconSize();
 }
 
-void Dialog::MessageBox(std::string_view cp932) {
+void Dialog::ShowMessage(std::string_view cp932) {
     CallOnWindowThread([&] { backend_->messageBox(cp932); });
 }
 

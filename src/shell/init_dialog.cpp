@@ -21,7 +21,7 @@ bool CMonitorDlg::OnInitDialog() {
 
     EnumerateAdapters();
     if (adapterCount == 0) {
-        MessageBox(text::jp("ネットワークデバイスが見つかりませんでした。"));
+        ShowMessage(text::jp("ネットワークデバイスが見つかりませんでした。"));
         EndDialog(noAdapterEndCode);
         return false;
     }
@@ -47,7 +47,7 @@ bool CMonitorDlg::OnInitDialog() {
     if (exeFolder.empty()) {
         // Joined to an empty folder the default files would lie at the root
         // of the file system: they stay unnamed, and the user is told why.
-        MessageBox(
+        ShowMessage(
             text::jp("設定とログを置くフォルダのパスが255バイトを超えるため、"
                      "既定のファイルを使えません。"));
     } else {

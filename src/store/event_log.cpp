@@ -100,7 +100,7 @@ void CMonitorDlg::showLogNotice(std::string text) {
     while (!logNoticesWaiting.empty()) {
         const std::string next = std::move(logNoticesWaiting.front());
         logNoticesWaiting.pop_front();
-        MessageBox(next);
+        ShowMessage(next);
     }
     logNoticeOpen = false;
 }
@@ -148,7 +148,7 @@ void CMonitorDlg::finishEventLog() {
         report += text::jp("書き込み待ちの行が上限を超えたため、") +
                   std::to_string(finished.dropped) + text::jp(" 行を記録できませんでした。\r\n");
     }
-    if (!report.empty()) MessageBox(report);
+    if (!report.empty()) ShowMessage(report);
 }
 
 void CMonitorDlg::OnLoggingClicked() {

@@ -12,7 +12,7 @@ std::optional<std::string> chooseFile(ui::Dialog& owner, const ui::FileDialogReq
         case ui::FileChoice::Outcome::Chosen:
             return std::move(choice.path);
         case ui::FileChoice::Outcome::NotCp932:
-            owner.MessageBox(
+            owner.ShowMessage(
                 text::jp("選択したファイルのパスにはShift_JISで表せない文字が含まれているため、"
                          "使用できません。"));
             return std::nullopt;

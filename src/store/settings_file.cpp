@@ -75,21 +75,21 @@ std::string pointerFailedMessage(const std::string& path) {
 
 void CMonitorDlg::OnSaveSettings() {
     if (containsMarker(titleText)) {
-        MessageBox(titleMarkerMessage());
+        ShowMessage(titleMarkerMessage());
         return;
     }
     store::SettingsSnapshot snapshot;
     for (const auto& input : inputControls) {
         snapshot.inputNames.push_back(input.nameEdit.text());
         if (containsMarker(snapshot.inputNames.back())) {
-            MessageBox(nameMarkerMessage());
+            ShowMessage(nameMarkerMessage());
             return;
         }
     }
     for (const auto& output : outputControls) {
         snapshot.outputNames.push_back(output.nameEdit.text());
         if (containsMarker(snapshot.outputNames.back())) {
-            MessageBox(nameMarkerMessage());
+            ShowMessage(nameMarkerMessage());
             return;
         }
     }
@@ -110,13 +110,13 @@ void CMonitorDlg::OnSaveSettings() {
     // The pointer moves only to a file that holds the set-up: after a failed
     // save it still names the file it named, and the next start loads that.
     if (!fs::replaceTextFile(settingsPath, store::settingsFileText(snapshot))) {
-        MessageBox(saveFailedMessage(settingsPath));
+        ShowMessage(saveFailedMessage(settingsPath));
         return;
     }
     // Without a folder of its own the program keeps no pointer; start-up has
     // said so already.
     if (!iniPath.empty() && !fs::replaceTextFile(iniPath, settingsPath)) {
-        MessageBox(pointerFailedMessage(iniPath));
+        ShowMessage(pointerFailedMessage(iniPath));
     }
 }
 
@@ -179,7 +179,7 @@ int CMonitorDlg::ReadSettingsFile(std::string path) {
         }
     }
 
-    SetWindowText(titleText);
+    SetTitle(titleText);
     logFileEdit.setText(currentLogPath());
     traceLine(this, "----------\r\n");
     return result;

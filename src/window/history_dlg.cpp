@@ -488,7 +488,7 @@ void CHistoryDlg::OnShowLive() {
 
 void CHistoryDlg::OnCopy() {
     if (!CopyImageToClipboard(diagram.capture())) {
-        MessageBox(jp("図をクリップボードにコピーできません"));
+        ShowMessage(jp("図をクリップボードにコピーできません"));
     }
 }
 
@@ -503,6 +503,6 @@ void CHistoryDlg::OnSavePng() {
     if (!path) return;
     const ui::Image image = diagram.capture();
     if (!fs::writeBytes(*path, history::encodePng(image.width, image.height, image.pixels))) {
-        MessageBox(jp("PNG ファイルを保存できません"));
+        ShowMessage(jp("PNG ファイルを保存できません"));
     }
 }

@@ -116,7 +116,7 @@ void CHistoryDlg::startReading(const std::string& path) {
     cancelButton.show(true);
     if (!StartWorkerLetGoAtClose([reading] { readAndFollow(reading); })) {
         stopReading();
-        MessageBox(jp("ログファイルを読めません"));
+        ShowMessage(jp("ログファイルを読めません"));
     }
     showSourceText();
 }
@@ -141,7 +141,7 @@ void CHistoryDlg::logRead(const std::shared_ptr<Reading>& reading, const std::sh
         if (cancelled) {
             sourceLabel.setText(jp("ログの読み込みを中止しました"));
         } else {
-            MessageBox(jp("ログファイルを読めません"));
+            ShowMessage(jp("ログファイルを読めません"));
         }
         return;
     }

@@ -9,5 +9,5 @@ void CMonitorDlg::OnSignalHistory() {
         historyDlg->BringToFront();
         return;
     }
-    if (!historyDlg->Create()) MessageBox(text::jp("信号の履歴を開けません"));
+    if (!historyDlg->Create()) ShowMessage(text::jp("信号の履歴を開けません"));
 }

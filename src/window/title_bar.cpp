@@ -7,6 +7,6 @@ void CMonitorDlg::OnChangeTitleBar() {
     dialog.text = titleText;
     if (dialog.DoModal() == ui::idOk) {
         titleText = dialog.text;
-        SetWindowText(titleText);
+        SetTitle(titleText);
     }
 }

@@ -172,7 +172,7 @@ TEST_F(HeadlessDialogTest, LayoutTextsCaptionIconsFontsAndInvalidations) {
         EXPECT_EQ(w.fontOf(editId).tenthsOfPoint, 90);
         EXPECT_FALSE(w.icons().bigIcon.has_value());
 
-        dlg.SetWindowText(text::jp("新しい題"));
+        dlg.SetTitle(text::jp("新しい題"));
         dlg.SetIcon(128, true);
         dlg.SetIcon(129, false);
         ui::Font font;
@@ -182,7 +182,7 @@ TEST_F(HeadlessDialogTest, LayoutTextsCaptionIconsFontsAndInvalidations) {
         dlg.item(lampId).invalidate();
 
         EXPECT_EQ(w.caption(), text::jp("新しい題"));
-        EXPECT_EQ(dlg.GetWindowText(), text::jp("新しい題"));
+        EXPECT_EQ(dlg.Title(), text::jp("新しい題"));
         EXPECT_EQ(w.icons().bigIcon, 128);
         EXPECT_EQ(w.icons().smallIcon, 129);
         EXPECT_EQ(w.fontOf(labelId).face, "ＭＳ ゴシック");
@@ -361,8 +361,8 @@ TEST_F(HeadlessDialogTest, ANestedModalRunTakesTheNextScriptAndReturnsToTheOuter
 TEST_F(HeadlessDialogTest, MessageBoxesAreRecordedWithTheApplicationsName) {
     TestDialog dlg;
     dlg.onInit = [](TestDialog& d) {
-        d.MessageBox(text::jp("エラー"));
-        d.MessageBox("second");
+        d.ShowMessage(text::jp("エラー"));
+        d.ShowMessage("second");
     };
     dlg.DoModal();
     EXPECT_EQ(ui::headless::messageBoxes(),
@@ -414,7 +414,7 @@ TEST_F(HeadlessDialogTest, ResetSessionForgetsScriptsAnswersAndRecords) {
     ui::headless::queueFileDialogAnswer(std::string("/tmp/x"));
     TestDialog first;
     first.onInit = [](TestDialog& d) {
-        d.MessageBox("box");
+        d.ShowMessage("box");
         d.EndDialog(ui::idOk);
     };
     first.DoModal();

@@ -46,7 +46,7 @@ TEST_F(HeadlessThreadTest, AWorkersCallsRunOnTheWorkerAndReachTheControls) {
             workerSawWindowThread = d.IsWindowThread();
             d.CallOnWindowThread([&] { callRan = true; });
             d.item(editId).setText("from worker");
-            d.MessageBox(text::jp("ワーカー"));
+            d.ShowMessage(text::jp("ワーカー"));
             done = true;
         });
     };

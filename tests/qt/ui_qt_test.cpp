@@ -247,7 +247,7 @@ TEST_F(QtBackendTest, PlacesTheWindowAndControlsByDialogUnitsOfTheMappedFont) {
         EXPECT_EQ(frame->focusWidget(), d.control(okButton));
         EXPECT_EQ(d.control(okButton)->nextInFocusChain(), d.control(plainButton));
         EXPECT_EQ(d.control(lamp)->focusPolicy(), Qt::NoFocus);
-        EXPECT_EQ(d.GetWindowText(), jp("試験"));
+        EXPECT_EQ(d.Title(), jp("試験"));
     });
     EXPECT_EQ(dialog.DoModal(), scriptReturned);
 }
@@ -518,7 +518,7 @@ TEST_F(QtBackendTest, MessageBoxHasTheProgramsCaptionAndOnlyOk) {
             EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
             box->accept();
         });
-        d.MessageBox(jp("<b>見つかりません</b>"));
+        d.ShowMessage(jp("<b>見つかりません</b>"));
         EXPECT_TRUE(seen);
     });
     EXPECT_EQ(dialog.DoModal(), scriptReturned);
