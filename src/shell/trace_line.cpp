@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/text.h"
 #include "window/monitor_dlg.h"
 
 namespace {
@@ -37,15 +38,18 @@ void traceLine(CMonitorDlg* dlg, const char* format, ...) {
         char line[traceLineBytes];
         va_list args;
         va_start(args, format);
-        std::vsnprintf(line, sizeof line, format, args);
+        const int wanted = std::vsnprintf(line, sizeof line, format, args);
         va_end(args);
+        std::string_view kept(line, std::strlen(line));
+        // A line cut short ends on a whole character, never half of one.
+        if (wanted >= static_cast<int>(sizeof line)) kept = text::truncateCp932(kept, kept.size());
         bool flushQueued = false;
         {
             std::lock_guard lock(dlg->traceMutex);
-            if (dlg->pendingTrace.size() + std::strlen(line) > traceBoxBytes) {
+            if (dlg->pendingTrace.size() + kept.size() > traceBoxBytes) {
                 dlg->pendingTrace.clear();
             }
-            dlg->pendingTrace += line;
+            dlg->pendingTrace += kept;
             flushQueued = dlg->traceFlushQueued;
             dlg->traceFlushQueued = true;
         }

@@ -221,6 +221,15 @@ TEST_F(SettingsLoadTest, SorrelTracesEveryLineAsPlainText) {
         EXPECT_NE(dlg.traceEdit.text().find("%s%n%d"), std::string::npos);
     });
 }
+
+TEST_F(SettingsLoadTest, ALineTooLongForTheTraceIsCutBetweenCharacters) {
+    std::string kept = "#$TITLEBAR=a";
+    while (kept.size() + 2 < 256) kept += text::jp("あ");
+    runMonitor([&](Window& window, CMonitorDlg& dlg) {
+        load(window, "long.set", kept + text::jp("あい") + "\r\n");
+        EXPECT_NE(dlg.traceEdit.text().find(kept + "\r\n"), std::string::npos);
+    });
+}
 #endif
 
 // ---- with the server ----
