@@ -1,13 +1,6 @@
 // Keys, the minimised window's icon, and the end of the main window.
-#include <chrono>
-#include <thread>
-
 #include "window/history_dlg.h"
 #include "window/monitor_dlg.h"
-
-namespace {
-constexpr auto stopPausePerSlot = std::chrono::milliseconds(100);
-}
 
 bool CMonitorDlg::PreTranslateMessage(const ui::KeyMessage& message) {
     // Enter goes to the focused control as a plain keystroke: it neither
@@ -27,12 +20,6 @@ bool CMonitorDlg::OnPaint(ui::PaintContext& context) {
 
 void CMonitorDlg::OnDestroy() {
     if (historyDlg) historyDlg->DestroyWindow();
-    if constexpr (variant::product == variant::Product::Kelvane) {
-        for (PortSlot& slot : portSlots) {
-            slot.state.store(StopRequested);
-            std::this_thread::sleep_for(stopPausePerSlot);
-        }
-    }
     // Both programs end their workers before the window goes: the ui layer
     // joins every worker right after this handler. Once the connections
     // are stopped, every answered frame's line is with the log's writer.

@@ -225,10 +225,21 @@ TEST_F(ServerLifecycle, ClosingTheWindowEndsEveryWorkerPromptly) {
     };
     const auto before = std::chrono::steady_clock::now();
     const auto after = closed();
-    // Kelvane pauses 100 ms per slot when its window goes.
     EXPECT_LT(after - before, hangGuard);
     EXPECT_TRUE(device->closedByPeer(hangGuard));
     EXPECT_EQ(threadCount(), base);
+}
+
+TEST_F(ServerLifecycle, TheCloseOfARunningServerRestsNowhere) {
+    const int port = freePort();
+    std::chrono::steady_clock::time_point asked;
+    runMonitor([&](Window& w, CMonitorDlg&) {
+        startWith(w, {str(port), str(freePort()), str(freePort()), str(freePort())});
+        ASSERT_TRUE(looksRunning(w));
+        asked = std::chrono::steady_clock::now();
+    });
+    // Well under a pause of a tenth of a second for each of the four ports.
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, 300ms);
 }
 
 }  // namespace
