@@ -194,7 +194,7 @@ TEST_F(StartupTest, MinimisedWindowDrawsTheIconInTheMiddle) {
     });
 }
 
-TEST_F(StartupTest, ClosingKelvaneAsksEverySlotToStopAndPausesPerSlot) {
+TEST_F(StartupTest, ClosingEndsWithoutAPauseForAnyPort) {
     CMonitorDlg* seen = nullptr;
     const auto start = std::chrono::steady_clock::now();
     auto dlg = std::make_unique<CMonitorDlg>();
@@ -205,12 +205,9 @@ TEST_F(StartupTest, ClosingKelvaneAsksEverySlotToStopAndPausesPerSlot) {
     dlg->DoModal();
     const auto elapsed = std::chrono::steady_clock::now() - start;
     ASSERT_EQ(seen, dlg.get());
-    if (isKelvane) {
-        EXPECT_GE(elapsed, std::chrono::milliseconds(400));
-        for (const PortSlot& slot : dlg->portSlots) EXPECT_EQ(slot.state.load(), StopRequested);
-    } else {
-        EXPECT_LT(elapsed, std::chrono::milliseconds(400));
-    }
+    // Four pauses of a tenth of a second would pass this.
+    EXPECT_LT(elapsed, std::chrono::milliseconds(400));
+    for (const PortSlot& slot : dlg->portSlots) EXPECT_EQ(slot.state.load(), Idle);
 }
 
 #ifdef SORREL_TESTS
