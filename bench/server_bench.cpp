@@ -96,7 +96,7 @@ std::size_t linesIn(const std::string& path) {
 // each; then it lets go, and the figure is how long the log's writer takes
 // to put every owed line on disk.
 void printOutageFigure(CMonitorDlg& dlg) {
-    const std::string path = dlg.currentLogPath();
+    const std::string path = dlg.eventLog.path();
     // The lines of the frames before are all on disk first.
     std::size_t before = linesIn(path);
     for (;;) {

@@ -32,7 +32,7 @@ bool CMonitorDlg::OnInitDialog() {
     traceLine(this, "%s",
               text::jp("ここの部分は開発中のみ表示してるがリリースの時には枠ごと消す\r\n").c_str());
     initDone.store(0);
-    namesChanged.store(0);
+    eventLog.forgetNameEdits();
     serverRunning.store(0);
 
     statusFont.createPointFont(180, "ＭＳ ゴシック");
@@ -52,11 +52,11 @@ bool CMonitorDlg::OnInitDialog() {
                      "既定のファイルを使えません。"));
     } else {
         const std::string folderPrefix = exeFolder + fs::pathSeparator + variant::productName;
-        logPath = folderPrefix + ".csv";
+        eventLog.setPath(folderPrefix + ".csv");
         iniPath = folderPrefix + ".ini";
         settingsPath = folderPrefix + "." + variant::settingsExtension;
     }
-    logFileEdit.setText(logPath);
+    logFileEdit.setText(eventLog.path());
 
     restoreLastSettings();
     traceLine(this, "cfg : %s\r\n", settingsPath.c_str());

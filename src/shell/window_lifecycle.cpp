@@ -24,5 +24,5 @@ void CMonitorDlg::OnDestroy() {
     // joins every worker right after this handler. Once the connections
     // are stopped, every answered frame's line is with the log's writer.
     stopWorkersForClose();
-    finishEventLog();
+    eventLog.finish();
 }

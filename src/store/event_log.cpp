@@ -1,26 +1,17 @@
-// The CSV event log: one line per frame, made on the connection thread and
-// handed to the log's own writer; what the writer tells the user; the close
-// that leaves no owed line behind; and the choice of the log file.
+#include "store/event_log.h"
+
 #include <ctime>
-#include <vector>
 
 #include "platform/text.h"
 #include "store/csv_lines.h"
-#include "store/file_choice.h"
-#include "window/monitor_dlg.h"
+
+namespace store {
 
 namespace {
 
 // How long the close waits for the writer before it saves what is still
 // owed into a file of its own.
 constexpr auto closeWaitForLog = std::chrono::milliseconds(1000);
-
-template <std::size_t N>
-std::vector<std::int32_t> snapshotStates(const std::array<std::atomic<std::int32_t>, N>& states) {
-    std::vector<std::int32_t> values;
-    for (const auto& state : states) values.push_back(state.load());
-    return values;
-}
 
 // "C:\logs\line 1.csv" -> "C:\logs\", "line 1"; the separator is '\' or
 // '/', neither of which is ever the second byte of a CP932 character.
@@ -36,76 +27,101 @@ std::pair<std::string, std::string> folderAndStem(const std::string& path) {
 
 }  // namespace
 
-std::string CMonitorDlg::currentLogPath() const {
-    std::lock_guard lock(logPathMutex);
-    return logPath;
+EventLog::EventLog(LogWriter::ThreadStarter startThread, WindowPoster post, LogNotices& notices)
+    : notices_(notices),
+      writer_(std::move(startThread), [this, post = std::move(post)](std::string text) {
+          post([this, text = std::move(text)] { showNotice(text); });
+      }) {
+    writer_.useOpener(gatedOpener(systemLogOpener(), gates_));
 }
 
-void CMonitorDlg::setLogPath(std::string path) {
-    std::lock_guard lock(logPathMutex);
-    logPath = std::move(path);
+void EventLog::setProgramFolder(std::string folder) {
+    programFolder_ = std::move(folder);
 }
 
-std::string CMonitorDlg::logTimestampNow() {
-    const std::time_t now = std::time(nullptr);
-    std::lock_guard lock(localTimeGuard);
-    // A second's text serves every frame of that second.
-    if (now != timestampSecond) {
-        const std::tm* local = std::localtime(&now);
-        timestampText = local != nullptr ? store::csvTimestamp(*local) : std::string();
-        timestampSecond = now;
+void EventLog::useOpener(LogOpener opener) {
+    writer_.useOpener(gatedOpener(std::move(opener), gates_));
+}
+
+std::string EventLog::path() const {
+    std::lock_guard lock(pathGuard_);
+    return path_;
+}
+
+void EventLog::setPath(std::string path) {
+    std::lock_guard lock(pathGuard_);
+    path_ = std::move(path);
+}
+
+void EventLog::setSignalNames(const std::vector<std::string>& inputs,
+                              const std::vector<std::string>& outputs, bool editedByUser) {
+    auto header = std::make_shared<const std::string>(csvHeaderLine(inputs, outputs));
+    {
+        std::lock_guard lock(namesGuard_);
+        header_ = std::move(header);
     }
-    return timestampText;
+    if (editedByUser) namesEdited_.store(true);
 }
 
-std::string CMonitorDlg::rescueFileTimeNow() {
+std::string EventLog::timestampNow() {
     const std::time_t now = std::time(nullptr);
-    std::lock_guard lock(localTimeGuard);
+    std::lock_guard lock(localTimeGuard_);
+    if (now != timestampSecond_) {
+        const std::tm* local = std::localtime(&now);
+        timestampText_ = local != nullptr ? csvTimestamp(*local) : std::string();
+        timestampSecond_ = now;
+    }
+    return timestampText_;
+}
+
+std::string EventLog::rescueFileTimeNow() {
+    const std::time_t now = std::time(nullptr);
+    std::lock_guard lock(localTimeGuard_);
     const std::tm* local = std::localtime(&now);
     char text[32] = "";
     if (local != nullptr) std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", local);
     return text;
 }
 
-void CMonitorDlg::AppendEventLog(const char* peerAddress) {
-    if (loggingOn.load() == 0) return;
-    store::OwedLine line;
-    line.record = store::csvDataLine(logTimestampNow(), peerAddress != nullptr ? peerAddress : "",
-                                     snapshotStates(inputOn), snapshotStates(outputOn));
-    const std::string path = currentLogPath();
+void EventLog::append(std::string_view peerAddress, std::span<const std::int32_t> inputs,
+                      std::span<const std::int32_t> outputs) {
+    if (!logging()) return;
+    OwedLine line;
+    line.record = csvDataLine(timestampNow(), peerAddress, inputs, outputs);
+    const std::string file = path();
     // The line that takes the flag is the next one in the queue, so that
     // the fresh header comes before the first record after the edit. The
     // names are taken after the flag: the line carries the names that made
     // it ask.
-    std::lock_guard order(logOrderGuard);
-    line.headerFirst = namesChanged.exchange(0) != 0;
+    std::lock_guard order(orderGuard_);
+    line.headerFirst = namesEdited_.exchange(false);
     {
-        std::lock_guard names(signalNamesGuard);
-        line.header = logHeaderShown;
+        std::lock_guard names(namesGuard_);
+        line.header = header_;
     }
     const bool headerFirst = line.headerFirst;
     // A dropped line's fresh header is still owed to the next line.
-    if (!logWriter.add(path, std::move(line)) && headerFirst) namesChanged.store(1);
+    if (!writer_.add(file, std::move(line)) && headerFirst) namesEdited_.store(true);
 }
 
-void CMonitorDlg::showLogNotice(std::string text) {
-    for (const auto& waiting : logNoticesWaiting) {
+void EventLog::showNotice(std::string text) {
+    for (const auto& waiting : noticesWaiting_) {
         if (waiting == text) return;
     }
-    logNoticesWaiting.push_back(std::move(text));
+    noticesWaiting_.push_back(std::move(text));
     // A box is open: its handler shows this one once the user closes it,
     // so that the user is never more than one OK away from the window.
-    if (logNoticeOpen) return;
-    logNoticeOpen = true;
-    while (!logNoticesWaiting.empty()) {
-        const std::string next = std::move(logNoticesWaiting.front());
-        logNoticesWaiting.pop_front();
-        ShowMessage(next);
+    if (noticeOpen_) return;
+    noticeOpen_ = true;
+    while (!noticesWaiting_.empty()) {
+        const std::string next = std::move(noticesWaiting_.front());
+        noticesWaiting_.pop_front();
+        notices_.showLogNotice(next);
     }
-    logNoticeOpen = false;
+    noticeOpen_ = false;
 }
 
-std::optional<std::string> CMonitorDlg::rescueOwedLines(const store::OwedFile& owed, int number) {
+std::optional<std::string> EventLog::rescue(const OwedFile& owed, int number) {
     const auto [folder, stem] = folderAndStem(owed.path);
     // Appended piece by piece: g++ 12 at -O3 warns falsely about a literal
     // joined in front of a temporary.
@@ -115,24 +131,24 @@ std::optional<std::string> CMonitorDlg::rescueOwedLines(const store::OwedFile& o
     std::vector<std::string> places;
     // Beside the log, unless its folder kept the writer waiting.
     if (!owed.stuck && !folder.empty()) places.push_back(folder + name);
-    if (!exeFolder.empty()) places.push_back(exeFolder + fs::pathSeparator + name);
-    const store::LogOpener open = logWriter.opener();
+    if (!programFolder_.empty()) places.push_back(programFolder_ + fs::pathSeparator + name);
+    const LogOpener open = writer_.opener();
     for (const auto& place : places) {
         auto file = open(place);
         if (!file) continue;
-        const bool whole = store::writeOwedLines(*file, owed.lines).count == owed.lines.size();
+        const bool whole = writeOwedLines(*file, owed.lines).count == owed.lines.size();
         if (file->close() && whole) return place;
     }
     return std::nullopt;
 }
 
-void CMonitorDlg::finishEventLog() {
-    const store::FinishedLog finished = logWriter.finish(closeWaitForLog);
+void EventLog::finish() {
+    const FinishedLog finished = writer_.finish(closeWaitForLog);
     std::string report;
     std::size_t lost = 0;
     for (std::size_t i = 0; i < finished.owed.size(); ++i) {
-        const store::OwedFile& owed = finished.owed[i];
-        if (const auto place = rescueOwedLines(owed, static_cast<int>(i))) {
+        const OwedFile& owed = finished.owed[i];
+        if (const auto place = rescue(owed, static_cast<int>(i))) {
             report += text::jp("ログファイルに書き込めなかった ") +
                       std::to_string(owed.lines.size()) +
                       text::jp(" 行を、次のファイルに保存しました。\r\n") + *place + "\r\n";
@@ -148,23 +164,7 @@ void CMonitorDlg::finishEventLog() {
         report += text::jp("書き込み待ちの行が上限を超えたため、") +
                   std::to_string(finished.dropped) + text::jp(" 行を記録できませんでした。\r\n");
     }
-    if (!report.empty()) ShowMessage(report);
+    if (!report.empty()) notices_.showLogNotice(report);
 }
 
-void CMonitorDlg::OnLoggingClicked() {
-    loggingOn.store(loggingCheck.isChecked() ? 1 : 0);
-}
-
-void CMonitorDlg::OnBrowseLogFile() {
-    ui::FileDialogRequest request;
-    request.save = true;
-    request.defaultExtension = "csv";
-    request.initialPath = currentLogPath();
-    request.filter = "CSV file (*.csv)|*.csv|all files(*.*)|*.*||";
-    request.overwritePrompt = true;
-    request.hideReadOnly = true;
-    auto chosen = store::chooseFile(*this, request);
-    if (!chosen) return;
-    setLogPath(*chosen);
-    logFileEdit.setText(*chosen);
-}
+}  // namespace store

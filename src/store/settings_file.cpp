@@ -105,7 +105,7 @@ void CMonitorDlg::OnSaveSettings() {
     if constexpr (store::programHasDestPort) snapshot.destPort = destPortEdit.text();
     snapshot.logging = loggingCheck.isChecked();
     snapshot.serverRunning = serverRunning.load() != 0;
-    snapshot.logPath = currentLogPath();
+    snapshot.logPath = eventLog.path();
 
     // The pointer moves only to a file that holds the set-up: after a failed
     // save it still names the file it named, and the next start loads that.
@@ -164,13 +164,13 @@ int CMonitorDlg::ReadSettingsFile(std::string path) {
                     break;
                 case T::LoggingCheck:
                     loggingCheck.setChecked(change.on);
-                    loggingOn.store(change.on ? 1 : 0);
+                    eventLog.setLogging(change.on);
                     break;
                 case T::ServerStart:
                     result = 1;
                     break;
                 case T::LogPath:
-                    setLogPath(std::move(change.text));
+                    eventLog.setPath(std::move(change.text));
                     break;
                 case T::TitleText:
                     titleText = std::move(change.text);
@@ -180,7 +180,7 @@ int CMonitorDlg::ReadSettingsFile(std::string path) {
     }
 
     SetTitle(titleText);
-    logFileEdit.setText(currentLogPath());
+    logFileEdit.setText(eventLog.path());
     traceLine(this, "----------\r\n");
     return result;
 }

@@ -97,7 +97,7 @@ void CHistoryDlg::OnOpenLog() {
     ui::FileDialogRequest request;
     request.save = false;
     request.defaultExtension = "csv";
-    request.initialPath = main_.currentLogPath();
+    request.initialPath = main_.eventLog.path();
     request.filter = "CSV file (*.csv)|*.csv|all files(*.*)|*.*||";
     request.overwritePrompt = false;
     request.hideReadOnly = true;
@@ -108,7 +108,7 @@ void CHistoryDlg::OnOpenLog() {
 void CHistoryDlg::startReading(const std::string& path) {
     stopReading();
     auto reading = std::make_shared<Reading>(
-        path, main_.logFileGates->at(path), [this](Reading::WindowWork work) {
+        path, main_.eventLog.fileGates()->at(path), [this](Reading::WindowWork work) {
             PostToWindowThread([this, work = std::move(work)] { work(*this); });
         });
     reading->total.store(fs::fileSize(path).value_or(0));

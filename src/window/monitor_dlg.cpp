@@ -45,12 +45,9 @@ CMonitorDlg::CMonitorDlg()
       portEdit2(this, ids::portEdit2),
       portEdit1(this, ids::portEdit1),
       signalHistory({variant::inputCount, variant::outputCount}, wallclock::localNowMs),
-      logWriter(
+      eventLog(
           [this](std::function<void()> body) { return StartWorkerLetGoAtClose(std::move(body)); },
-          [this](std::string text) {
-              PostToWindowThread([this, text = std::move(text)] { showLogNotice(text); });
-          }) {
-    logWriter.useOpener(store::gatedOpener(store::systemLogOpener(), logFileGates));
+          [this](std::function<void()> work) { PostToWindowThread(std::move(work)); }, *this) {
     appIcon = ids::appIcon;
 
     const ui::Control inputNames[] = {inputNameEdit1, inputNameEdit2, inputNameEdit3,
@@ -76,6 +73,7 @@ CMonitorDlg::CMonitorDlg()
 
     outputSenders = std::make_unique<OutputSenders>();
     exeFolder = fs::dataFolder(variant::productName);
+    eventLog.setProgramFolder(exeFolder);
     fileVersion = programFileVersion();
     versionText = formatVersionText(fileVersion);
 }

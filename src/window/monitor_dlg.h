@@ -16,8 +16,7 @@
 #include "platform/fs.h"
 #include "platform/sock.h"
 #include "platform/ui.h"
-#include "store/log_file_gate.h"
-#include "store/log_writer.h"
+#include "store/event_log.h"
 #include "variant_constants.h"
 #include "window/adapter_entry.h"
 #include "window/control_ids.h"
@@ -54,7 +53,7 @@ inline constexpr int portSlotCount = 4;
 // network byte order; set by the adapter choice.
 extern std::atomic<std::uint32_t> bindAddress;
 
-class CMonitorDlg : public ui::Dialog {
+class CMonitorDlg : public ui::Dialog, private store::LogNotices {
 public:
     CMonitorDlg();
     ~CMonitorDlg() override;
@@ -129,13 +128,11 @@ public:
     std::array<AdapterEntry, maxAdapters> adapters{};
 
     std::string exeFolder;
-    std::string logPath;
     std::string settingsPath;
     std::string iniPath;
     std::string titleText;
 
     std::atomic<std::int32_t> initDone{0};
-    std::atomic<std::int32_t> namesChanged{0};
     std::atomic<std::int32_t> serverRunning{0};
 
     std::array<std::atomic<std::int32_t>, variant::inputCount> inputOn{};
@@ -192,51 +189,14 @@ public:
     std::unique_ptr<OutputSenders> outputSenders;
     void stopOutputSenders(bool waitForThem);
 
-    // ---- Settings and log state (store/) ----
-    // Connection threads append while the window thread may replace
-    // logPath: every access after start-up goes through these two.
-    std::string currentLogPath() const;
-    void setLogPath(std::string path);
-    // Guards logPath only; never held across a window call.
-    mutable std::mutex logPathMutex;
-    // The log's own writer: a connection thread hands its frame's line over
-    // and goes on; the writer writes it, whatever the file does meanwhile.
-    store::LogWriter logWriter;
-    // A log file's turn is held by the log's writer from the file's open to
-    // its close, and by the signal history for each read of the file
-    // (store/log_file_gate.h); shared, as a worker stuck in the file system
-    // at the close may outlive us.
-    const std::shared_ptr<store::LogFileGates> logFileGates =
-        std::make_shared<store::LogFileGates>();
-    // Keeps the queue's order the order in which lines take namesChanged.
-    std::mutex logOrderGuard;
-    // The log's header line with the signal names as the window shows them,
-    // kept by the window thread at every change, never read from the
-    // window, whose controls answer "" once it closes.
-    mutable std::mutex signalNamesGuard;
-    std::shared_ptr<const std::string> logHeaderShown;
-    void rememberSignalNames();
-    // The local time of a frame as the log's first two columns; std::localtime
-    // shares one buffer, so every call goes through this guard.
-    std::string logTimestampNow();
-    std::string rescueFileTimeNow();
-    std::mutex localTimeGuard;
-    std::int64_t timestampSecond = -1;
-    std::string timestampText;
-    // What the writer tells the user, one box at a time (window thread).
-    void showLogNotice(std::string text);
-    bool logNoticeOpen = false;
-    std::deque<std::string> logNoticesWaiting;
-    // The close gives the writer about a second; what it still owes then
-    // goes into a file of its own, and the user is told where.
-    void finishEventLog();
-    std::optional<std::string> rescueOwedLines(const store::OwedFile& owed, int number);
-    // The logging check box as connection threads read it for every frame,
-    // without a trip to the window thread; kept by the window thread.
-    std::atomic<std::int32_t> loggingOn{0};
+    // ---- The log (store/event_log.h) ----
+    // Lines, header, writer, notices and the close's rescue; the window
+    // gives it the states and names a line needs and shows its notices.
+    store::EventLog eventLog;
     void OnLoggingClicked();
 
 private:
+    void showLogNotice(const std::string& text) override { ShowMessage(text); }
     void OnOutputButton1() { toggleDigitalOut(0); }
     void OnOutputButton2() { toggleDigitalOut(1); }
     void OnOutputButton3() { toggleDigitalOut(2); }

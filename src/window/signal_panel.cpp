@@ -35,16 +35,9 @@ const ui::Brush* CMonitorDlg::OnCtlColor(ui::CtlColorRequest& request) {
 }
 
 void CMonitorDlg::OnSignalNameChanged() {
-    rememberSignalNames();
-    if (initDone.load() != 0) namesChanged.store(1);
-}
-
-void CMonitorDlg::rememberSignalNames() {
     std::vector<std::string> inputs;
     for (const auto& input : inputControls) inputs.push_back(input.nameEdit.text());
     std::vector<std::string> outputs;
     for (const auto& output : outputControls) outputs.push_back(output.nameEdit.text());
-    auto header = std::make_shared<const std::string>(store::csvHeaderLine(inputs, outputs));
-    std::lock_guard lock(signalNamesGuard);
-    logHeaderShown = std::move(header);
+    eventLog.setSignalNames(inputs, outputs, initDone.load() != 0);
 }

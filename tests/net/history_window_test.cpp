@@ -197,7 +197,7 @@ TEST_F(HistoryWindow, ALogOpensInTheBackgroundIsFollowedAsItGrowsAndTheDiagramIs
         bool writerHasTurn = false;
         bool writerDone = false;
         std::thread writer([&] {
-            std::lock_guard turn(*dlg.logFileGates->at(pathOf("old.csv")));
+            std::lock_guard turn(*dlg.eventLog.fileGates()->at(pathOf("old.csv")));
             std::unique_lock lock(handOver);
             writerHasTurn = true;
             changed.notify_all();

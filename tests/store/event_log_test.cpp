@@ -151,7 +151,7 @@ TEST_F(EventLogTest, AHeldFileIsToldOnceAndGetsItsLinesWhenReleased) {
 
 TEST_F(EventLogTest, LinesForAMissingFolderAreToldOnceAndSavedBesideTheProgramAtTheClose) {
     runMonitor([this](Window& window, CMonitorDlg& dlg) {
-        dlg.setLogPath(pathOf("missing/log.csv"));
+        dlg.eventLog.setPath(pathOf("missing/log.csv"));
         window.setCheck(ids::loggingCheck, true);
         dlg.AppendEventLog("127.0.0.2");
         dlg.AppendEventLog("127.0.0.2");
@@ -251,7 +251,7 @@ TEST_F(EventLogTest, BrowseOffersTheCurrentFileAndTakesTheChoice) {
         ui::headless::queueFileDialogAnswer(pathOf("chosen.csv"));
         window.click(ids::browseLogButton);
         EXPECT_EQ(window.text(ids::logFileEdit), pathOf("chosen.csv"));
-        EXPECT_EQ(dlg.currentLogPath(), pathOf("chosen.csv"));
+        EXPECT_EQ(dlg.eventLog.path(), pathOf("chosen.csv"));
     });
     const auto requests = ui::headless::fileDialogRequests();
     ASSERT_EQ(requests.size(), 2u);

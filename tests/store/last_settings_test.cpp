@@ -22,7 +22,7 @@ TEST_F(LastSettingsTest, ThePointedFileIsAppliedBeforeTheUserActs) {
         EXPECT_EQ(window.caption(), "Line 2");
         EXPECT_EQ(window.text(ids::inputNameEdit1), "Pump");
         EXPECT_EQ(window.text(ids::portEdit3), "10009");
-        EXPECT_EQ(dlg.namesChanged.load(), 0);
+        EXPECT_EQ(dlg.eventLog.freshHeaderOwed(), false);
         EXPECT_EQ(dlg.initDone.load(), 1);
         EXPECT_EQ(dlg.serverRunning.load(), 0);
     });
@@ -91,7 +91,7 @@ TEST_F(LastSettingsTest, AFileSavedRunningStartsTheServerDuringStartUp) {
         EXPECT_EQ(dlg.serverRunning.load(), 1);
         EXPECT_EQ(dlg.portSlots[0].state.load(), Listening);
         EXPECT_EQ(dlg.portSlots[0].port, port);
-        EXPECT_EQ(dlg.namesChanged.load(), 0);
+        EXPECT_EQ(dlg.eventLog.freshHeaderOwed(), false);
     });
 }
 

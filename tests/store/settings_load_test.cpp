@@ -26,7 +26,7 @@ std::string nameOf(ui::headless::Window& window, int input) {
 TEST_F(SettingsLoadTest, ANameLineRenamesThatInputAloneAndReappliesCaptionAndLogField) {
     runMonitor([this](Window& window, CMonitorDlg& dlg) {
         dlg.titleText = "Custom";
-        dlg.setLogPath(pathOf("other.csv"));
+        dlg.eventLog.setPath(pathOf("other.csv"));
         load(window, "a.set", "#$DI2=Pump\r\n");
         EXPECT_EQ(nameOf(window, 1), "DI1");
         EXPECT_EQ(nameOf(window, 2), "Pump");
@@ -35,7 +35,7 @@ TEST_F(SettingsLoadTest, ANameLineRenamesThatInputAloneAndReappliesCaptionAndLog
         EXPECT_EQ(window.caption(), "Custom");
         EXPECT_EQ(window.text(ids::logFileEdit), pathOf("other.csv"));
         EXPECT_EQ(dlg.settingsPath, pathOf("a.set"));
-        EXPECT_EQ(dlg.namesChanged.load(), 0);
+        EXPECT_EQ(dlg.eventLog.freshHeaderOwed(), false);
         EXPECT_EQ(dlg.initDone.load(), 1);
     });
 }
@@ -163,7 +163,7 @@ TEST_F(SettingsLoadTest, AnyBytesAndAnyLengthAreReadSafely) {
         EXPECT_EQ(window.caption(), "%s%n%s");
         EXPECT_TRUE(nameOf(window, 1).starts_with("a"));
         EXPECT_EQ(window.text(ids::portEdit4), longLine.substr(8) + "#$PORT4=9");
-        EXPECT_EQ(dlg.currentLogPath(), longLine);
+        EXPECT_EQ(dlg.eventLog.path(), longLine);
     });
 }
 
@@ -171,7 +171,7 @@ TEST_F(SettingsLoadTest, NamesLoadedLeaveAPendingNameEditPending) {
     runMonitor([this](Window& window, CMonitorDlg& dlg) {
         window.type(ids::inputNameEdit1, "edited");
         load(window, "a.set", "#$DI2=Pump\r\n");
-        EXPECT_EQ(dlg.namesChanged.load(), 1);
+        EXPECT_EQ(dlg.eventLog.freshHeaderOwed(), true);
     });
 }
 
@@ -250,7 +250,7 @@ TEST_F(SettingsLoadTest, LoadingWhileRunningStopsAppliesAndStartsAgain) {
         EXPECT_EQ(dlg.serverRunning.load(), 1);
         EXPECT_EQ(dlg.portSlots[0].state.load(), Listening);
         EXPECT_EQ(dlg.portSlots[0].port, loadedPort);
-        EXPECT_EQ(dlg.namesChanged.load(), 0);
+        EXPECT_EQ(dlg.eventLog.freshHeaderOwed(), false);
 
         load(window, "stop.set", "#$SERVER=STOP\r\n");
         EXPECT_EQ(dlg.serverRunning.load(), 0);

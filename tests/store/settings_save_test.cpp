@@ -151,7 +151,7 @@ TEST_F(SettingsSaveTest, HalfAMarkerAndMarkersInPortsOrPathsDoNotStopIt) {
         window.type(ids::inputNameEdit1, "$#");
         window.type(ids::portEdit2, "#$");
         if (isKelvane) window.type(ids::destPortEdit, "1#$");
-        dlg.setLogPath(pathOf("#$.csv"));
+        dlg.eventLog.setPath(pathOf("#$.csv"));
         window.click(ids::saveSettingsButton);
     });
     EXPECT_TRUE(ui::headless::messageBoxes().empty());
@@ -223,7 +223,7 @@ TEST_F(SettingsSaveTest, APathThatShiftJisCannotHoldIsRefusedWhereItIsChosen) {
         // "é" has no Shift_JIS form; "?" in its place would name another file.
         ui::headless::queueFileDialogAnswerUtf8(folder + "/log_\u00e9.csv");
         window.click(ids::browseLogButton);
-        EXPECT_EQ(dlg.currentLogPath(), defaultLog);
+        EXPECT_EQ(dlg.eventLog.path(), defaultLog);
         EXPECT_EQ(window.text(ids::logFileEdit), defaultLog);
         for (const int button : {ids::saveSettingsButton, ids::loadSettingsButton}) {
             ui::headless::queueFileDialogAnswerUtf8(folder + "/set_\u00e9.set");
@@ -233,7 +233,7 @@ TEST_F(SettingsSaveTest, APathThatShiftJisCannotHoldIsRefusedWhereItIsChosen) {
         // Japanese that Shift_JIS holds is taken as chosen (ログ).
         ui::headless::queueFileDialogAnswerUtf8(folder + "/\u30ed\u30b0.csv");
         window.click(ids::browseLogButton);
-        EXPECT_EQ(dlg.currentLogPath(), pathOf("\x83\x8D\x83\x4F.csv"));
+        EXPECT_EQ(dlg.eventLog.path(), pathOf("\x83\x8D\x83\x4F.csv"));
     });
     const std::string refused = text::jp(
         "選択したファイルのパスにはShift_JISで表せない文字が含まれているため、使用できません。");

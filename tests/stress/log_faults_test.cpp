@@ -33,7 +33,7 @@ protected:
     store_test::FaultyLogFiles files;
 
     void logInto(Window& w, CMonitorDlg& dlg, const std::string& path) {
-        dlg.logWriter.useOpener(files.opener());
+        dlg.eventLog.useOpener(files.opener());
         ui::headless::queueFileDialogAnswer(path);
         w.click(ids::browseLogButton);
         w.setCheck(ids::loggingCheck, true);

@@ -51,7 +51,7 @@ TEST_F(StartupTest, WindowStartsWithTheDefaultsWhenNoPointerFileExists) {
         EXPECT_EQ(w.fontOf(ids::statusLabel).tenthsOfPoint, 180);
 
         EXPECT_EQ(dlg.initDone.load(), 1);
-        EXPECT_EQ(dlg.namesChanged.load(), 0);
+        EXPECT_EQ(dlg.eventLog.freshHeaderOwed(), false);
         EXPECT_EQ(dlg.serverRunning.load(), 0);
         EXPECT_EQ(dlg.titleText, variant::productName);
         EXPECT_EQ(dlg.iniPath, pathOf(std::string(variant::productName) + ".ini"));
@@ -148,19 +148,19 @@ TEST_F(StartupTest, CloseBoxEndsTheWindow) {
 TEST_F(StartupTest, OnlyNameEditsAfterStartUpMarkTheNamesChanged) {
     runMonitor([&](Window& w, CMonitorDlg& dlg) {
         w.type(ids::portEdit2, "10004");
-        EXPECT_EQ(dlg.namesChanged.load(), 0);
+        EXPECT_EQ(dlg.eventLog.freshHeaderOwed(), false);
         w.type(ids::inputNameEdit1 + variant::inputCount - 1, "Pump");
-        EXPECT_EQ(dlg.namesChanged.load(), 1);
-        dlg.namesChanged.store(0);
+        EXPECT_EQ(dlg.eventLog.freshHeaderOwed(), true);
+        dlg.eventLog.forgetNameEdits();
         // Typing a character and deleting it again still counts.
         const std::string name = w.text(ids::inputNameEdit1);
         w.type(ids::inputNameEdit1, name + "x");
         w.type(ids::inputNameEdit1, name);
-        EXPECT_EQ(dlg.namesChanged.load(), 1);
+        EXPECT_EQ(dlg.eventLog.freshHeaderOwed(), true);
         if (isKelvane) {
-            dlg.namesChanged.store(0);
+            dlg.eventLog.forgetNameEdits();
             w.type(ids::outputNameEdit3, "Valve");
-            EXPECT_EQ(dlg.namesChanged.load(), 1);
+            EXPECT_EQ(dlg.eventLog.freshHeaderOwed(), true);
         }
     });
 }

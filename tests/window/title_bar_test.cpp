@@ -25,7 +25,7 @@ TEST_F(TitleBarTest, OkMakesTheEditedTextTheCaption) {
         });
         EXPECT_EQ(w.caption(), jp("ライン1"));
         EXPECT_EQ(dlg.titleText, jp("ライン1"));
-        EXPECT_EQ(dlg.namesChanged.load(), 0);
+        EXPECT_EQ(dlg.eventLog.freshHeaderOwed(), false);
     });
 }
 

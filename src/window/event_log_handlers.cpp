@@ -1,0 +1,41 @@
+// The window's side of the log: the states a frame's line needs, the
+// logging check box and the choice of the log file.
+#include <vector>
+
+#include "store/file_choice.h"
+#include "window/monitor_dlg.h"
+
+namespace {
+
+template <std::size_t N>
+std::vector<std::int32_t> snapshotStates(const std::array<std::atomic<std::int32_t>, N>& states) {
+    std::vector<std::int32_t> values;
+    for (const auto& state : states) values.push_back(state.load());
+    return values;
+}
+
+}  // namespace
+
+void CMonitorDlg::AppendEventLog(const char* peerAddress) {
+    if (!eventLog.logging()) return;
+    eventLog.append(peerAddress != nullptr ? peerAddress : "", snapshotStates(inputOn),
+                    snapshotStates(outputOn));
+}
+
+void CMonitorDlg::OnLoggingClicked() {
+    eventLog.setLogging(loggingCheck.isChecked());
+}
+
+void CMonitorDlg::OnBrowseLogFile() {
+    ui::FileDialogRequest request;
+    request.save = true;
+    request.defaultExtension = "csv";
+    request.initialPath = eventLog.path();
+    request.filter = "CSV file (*.csv)|*.csv|all files(*.*)|*.*||";
+    request.overwritePrompt = true;
+    request.hideReadOnly = true;
+    auto chosen = store::chooseFile(*this, request);
+    if (!chosen) return;
+    eventLog.setPath(*chosen);
+    logFileEdit.setText(*chosen);
+}
