@@ -96,6 +96,38 @@ TEST_F(OutputSender, ANewConnectionReachesADeviceThatClosedItsOwn) {
     });
 }
 
+// Each stop ends the connects of its senders at once; the senders of every
+// later start still wait for their connects to be answered.
+TEST_F(OutputSender, AfterAStopAndAStartANewConnectionStillReachesTheDevice) {
+    const int port = freePort();
+    const int dest = freePort();
+    TestListener devicePort(deviceAddress(), dest);
+    ASSERT_TRUE(devicePort.listening());
+    runMonitor([&](Window& w, CMonitorDlg& dlg) {
+        w.type(ids::destPortEdit, str(dest));
+        for (int run = 0; run < 3; ++run) {
+            startWith(w, {str(port), "", "", ""});
+            ASSERT_TRUE(looksRunning(w)) << "run " << run;
+            {
+                Device d(port);
+                announce(w, d);
+            }
+            ASSERT_TRUE(eventually([&] { return dlg.portSlots[0].connSock.load() == 0; }))
+                << "run " << run;
+
+            w.click(ids::outputButton1);
+            const sock::Socket incoming = devicePort.acceptWithin(hangGuard);
+            ASSERT_NE(incoming, sock::invalidSocket) << "run " << run;
+            EXPECT_EQ(receiveFrom(incoming, 4, hangGuard), (Bytes{0xFA, 0xF0, 0x01}))
+                << "run " << run;
+            sock::closesocket(incoming);
+
+            w.click(ids::serverButton);
+            ASSERT_TRUE(looksStopped(w)) << "run " << run;
+        }
+    });
+}
+
 TEST_F(OutputSender, EveryListeningPortGetsItsOwnFrame) {
     const int p1 = freePort();
     const int p2 = freePort();
