@@ -4,6 +4,7 @@
 // background, is followed as it grows, and the diagram is copied and saved.
 #include <algorithm>
 #include <condition_variable>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <mutex>
@@ -46,6 +47,64 @@ protected:
         return std::any_of(ops.begin(), ops.end(), [&](const DrawOp& op) {
             return op.kind == DrawOp::Kind::Text && op.text == cp932;
         });
+    }
+
+    // A log's lines, in the shape either program writes them.
+    static std::string logHeader(const std::string& firstName) {
+        return text::jp("日付,時刻,接続元IPアドレス") + "," + firstName +
+               (isKelvane ? ",B,C,X,Y,Z\r\n" : ",B,C,D,E\r\n");
+    }
+    static std::string logLine(const std::string& when, const std::string& from, unsigned on) {
+        std::string line = when + "," + from;
+        for (int k = 0; k < (isKelvane ? 6 : 5); ++k) line += (on >> k & 1u) != 0 ? ",1" : ",0";
+        return line + "\r\n";
+    }
+    // A log of three changes from two devices, the first row's name "A".
+    static std::string firstLog() {
+        return logHeader("A") + logLine("2024/05/01,09:30:00", "10.0.0.1", 0b001) +
+               logLine("2024/05/01,09:30:02", "10.0.0.2", 0b011) +
+               logLine("2024/05/01,09:30:04", "10.0.0.1", 0b010);
+    }
+    // Opens the log from the window's button and waits until it is shown.
+    static void openLog(Window& h, const std::string& path) {
+        ui::headless::queueFileDialogAnswer(path);
+        h.click(ids::historyOpenLog);
+        ASSERT_TRUE(eventually([&] {
+            return h.text(ids::historySource).rfind(text::jp("ログ "), 0) == 0;
+        })) << h.text(ids::historySource);
+    }
+    // Whether the source line tells of old.csv with that many changes. The
+    // follower looks at the file once a second and may wait a second more
+    // for the writer's turn, so callers give it well beyond that.
+    static bool showsLog(Window& h, int changes, int skipped = 0) {
+        h.fireTimer(CHistoryDlg::refreshTimer);
+        return h.text(ids::historySource) == text::jp("ログ old.csv: 変化 ") +
+                                                 std::to_string(changes) +
+                                                 text::jp(" 件、読み飛ばした行 ") +
+                                                 std::to_string(skipped) + text::jp(" 行 (追従中)");
+    }
+    // A log that now holds only the second file shows its one device, its
+    // names and its changes: nothing of the first file is left over.
+    static void expectOnlyTheSecondFile(CHistoryDlg& history, Window& h) {
+        EXPECT_EQ(history.rowNames()[0], "N");
+        EXPECT_EQ(h.comboEntries(ids::historyFilter),
+                  (std::vector<std::string>{text::jp("すべて"), "10.0.0.9"}));
+        const history::Timeline& shown = history.shown();
+        ASSERT_GE(shown.size(), 1u);
+        for (std::size_t i = 0; i < shown.size(); ++i) {
+            EXPECT_EQ(shown.at(i).address, address(10, 0, 0, 9)) << i;
+        }
+        EXPECT_EQ(shown.at(0).on, 0b100);
+    }
+    // With the second file's input 3 on from one line to the next, the
+    // diagram draws that one band, and none in the rows of inputs 1 and 2,
+    // which only the first file switched on.
+    static void expectTheSecondFilesBands(CHistoryDlg& history, Window& h) {
+        h.fireTimer(CHistoryDlg::refreshTimer);
+        const auto ops = h.paintSurface(ids::historyDiagram);
+        EXPECT_EQ(fillsInRow(history, ops, 2, diagram_colours::on).size(), 1u);
+        EXPECT_TRUE(fillsInRow(history, ops, 0, diagram_colours::on).empty());
+        EXPECT_TRUE(fillsInRow(history, ops, 1, diagram_colours::on).empty());
     }
 };
 
@@ -248,6 +307,66 @@ TEST_F(HistoryWindow, ALogOpensInTheBackgroundIsFollowedAsItGrowsAndTheDiagramIs
         h.click(ids::historyLive);
         EXPECT_EQ(h.text(ids::historySource).rfind(text::jp("ライブ"), 0), 0u);
         EXPECT_FALSE(h.enabled(ids::historyLive));
+    });
+}
+
+// A log emptied by its writer and written again from nothing is a new log:
+// shown from its start, its later lines followed on from its new end.
+TEST_F(HistoryWindow, ALogEmptiedAndWrittenAgainIsShownFromItsStart) {
+    writeFile("old.csv", firstLog());
+    runMonitor([&](Window& w, CMonitorDlg& dlg) {
+        CHistoryDlg& history = open(w, dlg);
+        Window& h = handsOf(history);
+        openLog(h, pathOf("old.csv"));
+        ASSERT_TRUE(showsLog(h, 3)) << h.text(ids::historySource);
+
+        // Fewer bytes than were read: the follower goes by the file's size,
+        // so a rewrite that outgrew the old length between two of its looks
+        // would pass for growth.
+        { std::ofstream emptied(pathOf("old.csv"), std::ios::binary | std::ios::trunc); }
+        {
+            std::ofstream again(pathOf("old.csv"), std::ios::binary | std::ios::app);
+            again << logHeader("N") << logLine("2024/06/02,10:00:00", "10.0.0.9", 0b100);
+        }
+        ASSERT_TRUE(eventually([&] { return showsLog(h, 1); }, 10s)) << h.text(ids::historySource);
+        expectOnlyTheSecondFile(history, h);
+
+        {
+            std::ofstream more(pathOf("old.csv"), std::ios::binary | std::ios::app);
+            more << logLine("2024/06/02,10:00:01", "10.0.0.9", 0b000);
+        }
+        ASSERT_TRUE(eventually([&] { return showsLog(h, 2); }, 10s)) << h.text(ids::historySource);
+        expectOnlyTheSecondFile(history, h);
+        EXPECT_EQ(history.shown().back().on, 0b000);
+        expectTheSecondFilesBands(history, h);
+    });
+}
+
+// A log moved aside (as a rotation does) with a new file made at its name:
+// the window shows the new file from its start and follows it.
+TEST_F(HistoryWindow, ALogReplacedByANewFileIsShownFromTheNewFilesStart) {
+    writeFile("old.csv", firstLog());
+    runMonitor([&](Window& w, CMonitorDlg& dlg) {
+        CHistoryDlg& history = open(w, dlg);
+        Window& h = handsOf(history);
+        openLog(h, pathOf("old.csv"));
+        ASSERT_TRUE(showsLog(h, 3)) << h.text(ids::historySource);
+
+        std::filesystem::rename(pathOf("old.csv"), pathOf("old.csv.1"));
+        writeFile("old.csv", logHeader("N") + logLine("2024/06/02,10:00:00", "10.0.0.9", 0b100));
+        ASSERT_TRUE(eventually([&] { return showsLog(h, 1); }, 10s)) << h.text(ids::historySource);
+        expectOnlyTheSecondFile(history, h);
+
+        {
+            std::ofstream more(pathOf("old.csv"), std::ios::binary | std::ios::app);
+            more << logLine("2024/06/02,10:00:01", "10.0.0.9", 0b000);
+        }
+        ASSERT_TRUE(eventually([&] { return showsLog(h, 2); }, 10s)) << h.text(ids::historySource);
+        expectOnlyTheSecondFile(history, h);
+        EXPECT_EQ(history.shown().back().on, 0b000);
+        expectTheSecondFilesBands(history, h);
+        // The file moved aside is as it was.
+        EXPECT_EQ(readFile("old.csv.1"), firstLog());
     });
 }
 
