@@ -91,10 +91,12 @@ public:
     // workers end and the window can join them when it closes.
     void stopWorkersForClose();
 
-    // Settings and log (store/).
+    // Settings (window/settings_handlers.cpp): the controls to and from the
+    // files of store/settings_file.h.
     void OnSaveSettings();
     void OnLoadSettings();
     int ReadSettingsFile(std::string path);
+    // The log's side of the window (window/event_log_handlers.cpp).
     void AppendEventLog(const char* peerAddress);
     void OnBrowseLogFile();
 
