@@ -1,6 +1,7 @@
 // Logs in the history window: chosen with the open dialog, read by a worker
 // with progress and cancel, then followed by it as they grow: once a second
-// it looks at the file's size and hands what was appended to the window.
+// it looks at the file's size and first bytes and hands what was appended
+// to the window, or the whole file again when it was replaced.
 #include <algorithm>
 #include <chrono>
 #include <thread>
@@ -60,6 +61,13 @@ bool readWhole(Reading& reading, CHistoryDlg::Log& log) {
     }
 }
 
+// The first bytes of what was read, by which a log that was replaced is
+// told from one that grew; nothing when they could not be read.
+std::optional<std::string> readHead(Reading& reading, std::int64_t readBytes) {
+    constexpr std::int64_t headBytes = 512;
+    return readPieceAt(reading, 0, static_cast<std::size_t>(std::min(readBytes, headBytes)));
+}
+
 // The worker's body: it holds the reading alone.
 void readAndFollow(const std::shared_ptr<Reading>& reading) {
     auto log = std::make_shared<CHistoryDlg::Log>();
@@ -68,18 +76,22 @@ void readAndFollow(const std::shared_ptr<Reading>& reading) {
         [reading, log, read](CHistoryDlg& window) { window.logRead(reading, log, read); });
     if (!read) return;
     std::int64_t offset = log->offset;
+    std::optional<std::string> head = readHead(*reading, offset);
     while (reading->pause(followPause)) {
         const auto size = fs::fileSize(reading->path());
-        if (!size || *size == offset) continue;
-        if (*size < offset) {
-            // Replaced or emptied: read again from its start.
+        if (!size) continue;
+        // Emptied, or replaced by a file of any length, the log begins
+        // otherwise than the one read: read again from its start.
+        if (*size < offset || (head && readHead(*reading, offset) != head)) {
             auto fresh = std::make_shared<CHistoryDlg::Log>();
             if (!readWhole(*reading, *fresh)) continue;
             offset = fresh->offset;
+            head = readHead(*reading, offset);
             reading->toWindow(
                 [reading, fresh](CHistoryDlg& window) { window.logRead(reading, fresh, true); });
             continue;
         }
+        if (*size == offset) continue;
         const auto wanted = static_cast<std::size_t>(
             std::min<std::int64_t>(*size - offset, static_cast<std::int64_t>(followPiece)));
         auto piece = readPieceAt(*reading, offset, wanted);

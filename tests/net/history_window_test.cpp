@@ -320,9 +320,7 @@ TEST_F(HistoryWindow, ALogEmptiedAndWrittenAgainIsShownFromItsStart) {
         openLog(h, pathOf("old.csv"));
         ASSERT_TRUE(showsLog(h, 3)) << h.text(ids::historySource);
 
-        // Fewer bytes than were read: the follower goes by the file's size,
-        // so a rewrite that outgrew the old length between two of its looks
-        // would pass for growth.
+        // Fewer bytes than were read: the file's size alone tells it.
         { std::ofstream emptied(pathOf("old.csv"), std::ios::binary | std::ios::trunc); }
         {
             std::ofstream again(pathOf("old.csv"), std::ios::binary | std::ios::app);
@@ -367,6 +365,32 @@ TEST_F(HistoryWindow, ALogReplacedByANewFileIsShownFromTheNewFilesStart) {
         expectTheSecondFilesBands(history, h);
         // The file moved aside is as it was.
         EXPECT_EQ(readFile("old.csv.1"), firstLog());
+    });
+}
+
+// A new file already longer than the old one, as after a rotation that a
+// busy writer filled before the window's next look: its size alone would
+// pass it for growth of the old file.
+TEST_F(HistoryWindow, ALogReplacedByALongerFileIsShownFromTheNewFilesStart) {
+    writeFile("old.csv", firstLog());
+    runMonitor([&](Window& w, CMonitorDlg& dlg) {
+        CHistoryDlg& history = open(w, dlg);
+        Window& h = handsOf(history);
+        openLog(h, pathOf("old.csv"));
+        ASSERT_TRUE(showsLog(h, 3)) << h.text(ids::historySource);
+
+        std::string longer = logHeader("N");
+        constexpr int changes = 20;
+        for (int i = 0; i < changes; ++i) {
+            const std::string second = i < 10 ? "0" + std::to_string(i) : std::to_string(i);
+            longer += logLine("2024/06/02,10:00:" + second, "10.0.0.9", i % 2 == 0 ? 0b100 : 0b000);
+        }
+        ASSERT_GT(longer.size(), firstLog().size());
+        std::filesystem::rename(pathOf("old.csv"), pathOf("old.csv.1"));
+        writeFile("old.csv", longer);
+        ASSERT_TRUE(eventually([&] { return showsLog(h, changes); }, 10s))
+            << h.text(ids::historySource);
+        expectOnlyTheSecondFile(history, h);
     });
 }
 
