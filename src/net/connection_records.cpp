@@ -1,6 +1,6 @@
 // The open connections of a run, and in Kelvane which of them the slot's
 // connSock names: the connection of the device at PortSlot.peerAddr.
-#include "net/service.h"
+#include "net/service_threads.h"
 
 namespace net {
 
@@ -16,8 +16,8 @@ bool acceptConnection(CMonitorDlg& dlg, ListenerRun& run, sock::Socket s, std::u
         connections.push_back({s, peerAddr});
         if constexpr (hasOutputs) {
             const auto index = static_cast<std::size_t>(run.slot);
-            PortSlot& slot = dlg.portSlots[index];
-            std::lock_guard lock(dlg.connSockGuards[index]);
+            PortSlot& slot = dlg.service.portSlots[index];
+            std::lock_guard lock(dlg.service.connSockGuards[index]);
             if (slot.connSock.load() == 0 || slot.peerAddr.load() == peerAddr) {
                 slot.connSock.store(s);
             }
@@ -32,8 +32,8 @@ void endConnection(CMonitorDlg& dlg, ListenerRun& run, sock::Socket s) {
                       [s](const ListenerRun::Connection& open) { return open.socket == s; });
         if constexpr (hasOutputs) {
             const auto index = static_cast<std::size_t>(run.slot);
-            PortSlot& slot = dlg.portSlots[index];
-            std::lock_guard lock(dlg.connSockGuards[index]);
+            PortSlot& slot = dlg.service.portSlots[index];
+            std::lock_guard lock(dlg.service.connSockGuards[index]);
             if (slot.connSock.load() != s) return;
             sock::Socket next = 0;
             if (!stopping) {

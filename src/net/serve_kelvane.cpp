@@ -4,7 +4,7 @@
 // output sender uses.
 #include <mutex>
 
-#include "net/service.h"
+#include "net/service_threads.h"
 
 namespace net {
 
@@ -76,7 +76,7 @@ void receiveUntilEnd(Connection& c) {
 void serveKelvaneDevice(CMonitorDlg& dlg, ListenerRun& run, sock::Socket s,
                         const sock::SockAddrIn& peer) {
     const auto index = static_cast<std::size_t>(run.slot);
-    Connection c{dlg, run,       dlg.portSlots[index],     dlg.connSockGuards[index],
+    Connection c{dlg, run,       dlg.service.portSlots[index], dlg.service.connSockGuards[index],
                  s,   peer.addr, sock::inetNtoa(peer.addr)};
     sock::setNonBlocking(s, true);
     receiveUntilEnd(c);

@@ -4,7 +4,7 @@
 // waits until it is readable or the run is woken, and the stop is looked
 // at before every byte, so that it ends the connection even in the middle
 // of a frame.
-#include "net/service.h"
+#include "net/service_threads.h"
 
 namespace net {
 
