@@ -13,7 +13,7 @@ struct ConnectionEnd {
     const std::shared_ptr<ListenerRun>& run;
     sock::Socket socket;
     ~ConnectionEnd() {
-        endConnection(dlg, *run, socket);
+        dlg.service.endConnection(*run, socket);
         sock::closesocket(socket);
         run->connectionThreadEnded();
     }

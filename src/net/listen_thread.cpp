@@ -24,14 +24,14 @@ bool isPassingFailure(int error) {
 // thread can serve is closed at once.
 void handOffConnection(CMonitorDlg& dlg, const std::shared_ptr<ListenerRun>& run, sock::Socket s,
                        const sock::SockAddrIn& peer) {
-    if (!acceptConnection(dlg, *run, s, peer.addr)) {
+    if (!dlg.service.acceptConnection(*run, s, peer.addr)) {
         sock::closesocket(s);
         return;
     }
     run->connectionThreadStarting();
     if (!dlg.StartWorker([&dlg, run, s, peer] { connectionThread(dlg, run, s, peer); })) {
         run->connectionThreadEnded();
-        endConnection(dlg, *run, s);
+        dlg.service.endConnection(*run, s);
         sock::closesocket(s);
     }
 }

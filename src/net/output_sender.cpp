@@ -92,15 +92,15 @@ void CMonitorDlg::toggleDigitalOut(int output) {
     }
 }
 
-void CMonitorDlg::stopOutputSenders(bool waitForThem) {
-    std::unique_lock lock(service.outputSenders->mutex);
-    for (auto& waiting : service.outputSenders->waiting) waiting.clear();
-    service.outputSenders->wakeUp->signal();
+void net::Service::stopOutputSenders(bool waitForThem) {
+    std::unique_lock lock(outputSenders->mutex);
+    for (auto& waiting : outputSenders->waiting) waiting.clear();
+    outputSenders->wakeUp->signal();
     // Signalled stays signalled: the next start's senders get a new one.
-    service.outputSenders->wakeUp = std::make_shared<sock::WakeUp>();
+    outputSenders->wakeUp = std::make_shared<sock::WakeUp>();
     if (!waitForThem) return;
-    service.outputSenders->idle.wait(lock, [this] {
-        for (const bool sending : service.outputSenders->sending) {
+    outputSenders->idle.wait(lock, [this] {
+        for (const bool sending : outputSenders->sending) {
             if (sending) return false;
         }
         return true;

@@ -178,7 +178,7 @@ void stopServer(CMonitorDlg& dlg) {
     }
     stopListeners(dlg);
     if constexpr (variant::outputCount > 0) {
-        dlg.stopOutputSenders(true);
+        dlg.service.stopOutputSenders(true);
         // Outputs are the rows after the inputs.
         constexpr auto outputRows =
             static_cast<std::uint8_t>(((1u << variant::outputCount) - 1) << variant::inputCount);

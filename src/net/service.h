@@ -12,6 +12,7 @@
 #include <string>
 
 #include "net/port_slot.h"
+#include "platform/sock.h"
 
 namespace net {
 
@@ -24,6 +25,32 @@ public:
     ~Service();
     Service(const Service&) = delete;
     Service& operator=(const Service&) = delete;
+
+    // The end of the window: every listener and connection is asked to stop
+    // and every blocked socket woken, without waiting for any of them, since
+    // they may be waiting for the window thread.
+    void stopForClose();
+    // Kelvane: drops the frames not yet sent and ends a connect in progress;
+    // a stop also waits for the senders, the close does not.
+    void stopOutputSenders(bool waitForThem);
+
+    // An accepted connection joins its run; false (it is not recorded) when
+    // the run is stopping. In Kelvane it names itself in the slot's
+    // connSock, which the output sender uses, only when it comes from the
+    // slot's peer (the device reconnecting while its old connection is
+    // half-open) or when no connection is named there: a port scan or a
+    // second device does not take the device's outputs.
+    bool acceptConnection(ListenerRun& run, sock::Socket s, std::uint32_t peerAddr);
+    // A connection leaves its run before its thread closes it. In Kelvane,
+    // when it is the one named in connSock, the newest other open connection
+    // from the slot's peer is named instead, or none.
+    void endConnection(ListenerRun& run, sock::Socket s);
+
+    // The connection must end: its port stops or has stopped.
+    bool stopSeen(const ListenerRun& run) const;
+    // Waits until the socket is readable or the run is woken; false when the
+    // connection must end instead.
+    bool waitReadable(const ListenerRun& run, sock::Socket s) const;
 
     std::array<PortSlot, portSlotCount> portSlots;
     // The run each slot started last; window thread only.

@@ -25,12 +25,6 @@ void serveKelvaneDevice(CMonitorDlg& dlg, ListenerRun& run, sock::Socket s,
 void serveSorrelDevice(CMonitorDlg& dlg, ListenerRun& run, sock::Socket s,
                        const sock::SockAddrIn& peer);
 
-// The connection must end: its port stops or has stopped.
-bool stopSeen(const CMonitorDlg& dlg, const ListenerRun& run);
-// Waits until the socket is readable or the run is woken; false when the
-// connection must end instead.
-bool waitReadable(const CMonitorDlg& dlg, const ListenerRun& run, sock::Socket s);
-
 // Runs fn on the window thread unless the run has stopped by then, so that
 // an ended connection never writes into a window a newer start owns.
 void onWindowWhileRunning(CMonitorDlg& dlg, const ListenerRun& run,
@@ -46,18 +40,6 @@ void applyInputUpdate(CMonitorDlg& dlg, frames::InputUpdate update, history::Sou
 // once (run null). The newest text of a slot wins.
 void showPeerLabel(CMonitorDlg& dlg, int slot, const std::string& text, const ListenerRun* run);
 std::string connectedFromText(const std::string& peerAddress);
-
-// An accepted connection joins its run; false (it is not recorded) when the
-// run is stopping. In Kelvane it names itself in the slot's connSock, which
-// the output sender uses, only when it comes from the slot's peer (the
-// device reconnecting while its old connection is half-open) or when no
-// connection is named there: a port scan or a second device does not take
-// the device's outputs.
-bool acceptConnection(CMonitorDlg& dlg, ListenerRun& run, sock::Socket s, std::uint32_t peerAddr);
-// A connection leaves its run before its thread closes it. In Kelvane, when
-// it is the one named in connSock, the newest other open connection from the
-// slot's peer is named instead, or none.
-void endConnection(CMonitorDlg& dlg, ListenerRun& run, sock::Socket s);
 
 // Kelvane: the three ON/OFF buttons.
 void enableOutputButtons(CMonitorDlg& dlg, const ListenerRun& run);

@@ -1,22 +1,9 @@
 // Window updates shared by the listeners, the connections and the server
-// button, and the connections' look at the stop request.
+// button.
 #include "net/service_threads.h"
 #include "platform/text.h"
 
 namespace net {
-
-bool stopSeen(const CMonitorDlg& dlg, const ListenerRun& run) {
-    if (run.stopping.load()) return true;
-    const std::int32_t state =
-        dlg.service.portSlots[static_cast<std::size_t>(run.slot)].state.load();
-    return state == StopRequested || state == Idle;
-}
-
-bool waitReadable(const CMonitorDlg& dlg, const ListenerRun& run, sock::Socket s) {
-    if (stopSeen(dlg, run)) return false;
-    // A failure counts as ready: the receive that follows reports it.
-    return sock::waitReadableOrWoken(s, run.wakeUp) != sock::Wait::Woken;
-}
 
 void onWindowWhileRunning(CMonitorDlg& dlg, const ListenerRun& run,
                           const std::function<void()>& fn) {

@@ -72,7 +72,7 @@ public:
     void sendDigitalOut(int slot, int port, const std::uint8_t* bytes, int count);
     // Asks every port to stop and wakes every blocked socket, so that the
     // workers end and the window can join them when it closes.
-    void stopWorkersForClose();
+    void stopWorkersForClose() { service.stopForClose(); }
 
     // Settings and log (store/).
     void OnSaveSettings();
@@ -142,7 +142,6 @@ public:
 
     // ---- The network service (net/service.h) ----
     net::Service service;
-    void stopOutputSenders(bool waitForThem);
 
     // ---- The log (store/event_log.h) ----
     // Lines, header, writer, notices and the close's rescue; the window
