@@ -172,7 +172,7 @@ void printClickFigure(ui::headless::Window& w, CMonitorDlg& dlg) {
         sock::recv(device, reply, 2);
         sock::closesocket(device);
     }
-    while (dlg.portSlots[0].connSock.load() != 0) std::this_thread::yield();
+    while (dlg.service.portSlots[0].connSock.load() != 0) std::this_thread::yield();
     const auto clicked = Clock::now();
     w.click(ids::outputButton1);
     const std::chrono::duration<double, std::micro> click = Clock::now() - clicked;
@@ -190,7 +190,7 @@ void printClickFigure(ui::headless::Window& w, CMonitorDlg& dlg) {
 }
 
 bool allIdle(const CMonitorDlg& dlg) {
-    for (const auto& slot : dlg.portSlots) {
+    for (const auto& slot : dlg.service.portSlots) {
         if (slot.state.load() != Idle) return false;
     }
     return true;
@@ -202,7 +202,7 @@ void benchMonitor(ui::headless::Window& w, CMonitorDlg& dlg) {
         w.type(portEdits[i], std::to_string(monitorPorts[i]));
     }
     w.click(ids::serverButton);
-    for (const auto& slot : dlg.portSlots) {
+    for (const auto& slot : dlg.service.portSlots) {
         if (slot.state.load() != Listening) {
             std::printf("%s: the server did not start on ports %d to %d\n", variant::productName,
                         monitorPorts.front(), monitorPorts.back());

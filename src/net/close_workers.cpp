@@ -1,9 +1,10 @@
-// The end of the window: every listener and connection is asked to stop
-// and every blocked socket woken, without waiting for any of them, since
-// they may be waiting for the window thread.
+#include "net/listener_run.h"
 #include "net/service.h"
+#include "variant_constants.h"
 
-void CMonitorDlg::stopWorkersForClose() {
+namespace net {
+
+void Service::stopForClose() {
     for (PortSlot& slot : portSlots) {
         if (slot.state.load() != Idle) slot.state.store(StopRequested);
     }
@@ -12,3 +13,5 @@ void CMonitorDlg::stopWorkersForClose() {
     }
     if constexpr (variant::outputCount > 0) stopOutputSenders(false);
 }
+
+}  // namespace net

@@ -1,6 +1,8 @@
 // The open connections of a run, and in Kelvane which of them the slot's
 // connSock names: the connection of the device at PortSlot.peerAddr.
+#include "net/listener_run.h"
 #include "net/service.h"
+#include "variant_constants.h"
 
 namespace net {
 
@@ -10,14 +12,14 @@ constexpr bool hasOutputs = variant::outputCount > 0;
 
 }  // namespace
 
-bool acceptConnection(CMonitorDlg& dlg, ListenerRun& run, sock::Socket s, std::uint32_t peerAddr) {
+bool Service::acceptConnection(ListenerRun& run, sock::Socket s, std::uint32_t peerAddr) {
     return run.onConnections([&](std::vector<ListenerRun::Connection>& connections, bool stopping) {
         if (stopping) return false;
         connections.push_back({s, peerAddr});
         if constexpr (hasOutputs) {
             const auto index = static_cast<std::size_t>(run.slot);
-            PortSlot& slot = dlg.portSlots[index];
-            std::lock_guard lock(dlg.connSockGuards[index]);
+            PortSlot& slot = portSlots[index];
+            std::lock_guard lock(connSockGuards[index]);
             if (slot.connSock.load() == 0 || slot.peerAddr.load() == peerAddr) {
                 slot.connSock.store(s);
             }
@@ -26,14 +28,14 @@ bool acceptConnection(CMonitorDlg& dlg, ListenerRun& run, sock::Socket s, std::u
     });
 }
 
-void endConnection(CMonitorDlg& dlg, ListenerRun& run, sock::Socket s) {
+void Service::endConnection(ListenerRun& run, sock::Socket s) {
     run.onConnections([&](std::vector<ListenerRun::Connection>& connections, bool stopping) {
         std::erase_if(connections,
                       [s](const ListenerRun::Connection& open) { return open.socket == s; });
         if constexpr (hasOutputs) {
             const auto index = static_cast<std::size_t>(run.slot);
-            PortSlot& slot = dlg.portSlots[index];
-            std::lock_guard lock(dlg.connSockGuards[index]);
+            PortSlot& slot = portSlots[index];
+            std::lock_guard lock(connSockGuards[index]);
             if (slot.connSock.load() != s) return;
             sock::Socket next = 0;
             if (!stopping) {

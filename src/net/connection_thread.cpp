@@ -1,6 +1,6 @@
 // A connection thread: serves the device on the connection its listener
 // accepted until the device closes, a receive fails, or the port stops.
-#include "net/service.h"
+#include "net/service_threads.h"
 
 namespace net {
 
@@ -13,7 +13,7 @@ struct ConnectionEnd {
     const std::shared_ptr<ListenerRun>& run;
     sock::Socket socket;
     ~ConnectionEnd() {
-        endConnection(dlg, *run, socket);
+        dlg.service.endConnection(*run, socket);
         sock::closesocket(socket);
         run->connectionThreadEnded();
     }

@@ -1,7 +1,7 @@
 // The listen thread of one port: waits until a connection is pending or the
 // port is asked to stop, hands each connection to a connection thread of its
 // own, and cleans up on a stop.
-#include "net/service.h"
+#include "net/service_threads.h"
 #include "platform/text.h"
 
 namespace net {
@@ -24,14 +24,14 @@ bool isPassingFailure(int error) {
 // thread can serve is closed at once.
 void handOffConnection(CMonitorDlg& dlg, const std::shared_ptr<ListenerRun>& run, sock::Socket s,
                        const sock::SockAddrIn& peer) {
-    if (!acceptConnection(dlg, *run, s, peer.addr)) {
+    if (!dlg.service.acceptConnection(*run, s, peer.addr)) {
         sock::closesocket(s);
         return;
     }
     run->connectionThreadStarting();
     if (!dlg.StartWorker([&dlg, run, s, peer] { connectionThread(dlg, run, s, peer); })) {
         run->connectionThreadEnded();
-        endConnection(dlg, *run, s);
+        dlg.service.endConnection(*run, s);
         sock::closesocket(s);
     }
 }
@@ -48,7 +48,7 @@ void clearInputs(CMonitorDlg& dlg) {
 // the slot is Idle and every connection of the run has ended whatever
 // happens to the window updates, which the stop and the close wait for.
 void cleanUp(CMonitorDlg& dlg, const std::shared_ptr<ListenerRun>& run) noexcept {
-    PortSlot& slot = dlg.portSlots[static_cast<std::size_t>(run->slot)];
+    PortSlot& slot = dlg.service.portSlots[static_cast<std::size_t>(run->slot)];
     run->stop();
     // Closed before the slot is Idle, so that a start right after the stop
     // finds the port free.
@@ -62,7 +62,7 @@ void cleanUp(CMonitorDlg& dlg, const std::shared_ptr<ListenerRun>& run) noexcept
     try {
         clearInputs(dlg);
         dlg.CallOnWindowThread([&] {
-            const bool current = dlg.serverGeneration.load() == run->generation;
+            const bool current = dlg.service.serverGeneration.load() == run->generation;
             if (current) {
                 clearInputs(dlg);
                 if constexpr (variant::outputCount > 0) disableOutputButtons(dlg);
@@ -86,7 +86,7 @@ struct ListenerEnd {
 }  // namespace
 
 void listenThread(CMonitorDlg& dlg, const std::shared_ptr<ListenerRun>& run) {
-    PortSlot& slot = dlg.portSlots[static_cast<std::size_t>(run->slot)];
+    PortSlot& slot = dlg.service.portSlots[static_cast<std::size_t>(run->slot)];
     slot.state.store(Listening);
     const ListenerEnd end{dlg, run};
     // Traced once per spell of failures, not once per try.

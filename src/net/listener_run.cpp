@@ -1,6 +1,8 @@
 #include "net/listener_run.h"
 
-void CMonitorDlg::ListenerRun::stop() {
+namespace net {
+
+void ListenerRun::stop() {
     {
         std::lock_guard lock(mutex_);
         stopping.store(true);
@@ -9,12 +11,12 @@ void CMonitorDlg::ListenerRun::stop() {
     wakeUp.signal();
 }
 
-void CMonitorDlg::ListenerRun::connectionThreadStarting() {
+void ListenerRun::connectionThreadStarting() {
     std::lock_guard lock(mutex_);
     ++connectionThreads_;
 }
 
-void CMonitorDlg::ListenerRun::connectionThreadEnded() {
+void ListenerRun::connectionThreadEnded() {
     {
         std::lock_guard lock(mutex_);
         --connectionThreads_;
@@ -22,7 +24,9 @@ void CMonitorDlg::ListenerRun::connectionThreadEnded() {
     threadsEnded_.notify_all();
 }
 
-void CMonitorDlg::ListenerRun::waitForConnectionThreads() {
+void ListenerRun::waitForConnectionThreads() {
     std::unique_lock lock(mutex_);
     threadsEnded_.wait(lock, [this] { return connectionThreads_ == 0; });
 }
+
+}  // namespace net

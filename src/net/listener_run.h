@@ -11,9 +11,9 @@
 
 #include "platform/sock.h"
 #include "platform/sock_wake.h"
-#include "window/monitor_dlg.h"
+namespace net {
 
-struct CMonitorDlg::ListenerRun {
+struct ListenerRun {
     ListenerRun(int slotIndex, sock::Socket listening, std::uint32_t startGeneration,
                 std::uint16_t portNumber)
         : slot(slotIndex), listenSock(listening), generation(startGeneration), port(portNumber) {}
@@ -72,3 +72,5 @@ private:
     std::vector<Connection> connections_;
     int connectionThreads_ = 0;
 };
+
+}  // namespace net

@@ -6,14 +6,14 @@
 // port never delays the frames of another.
 #include "net/output_senders.h"
 #include "net/port_field.h"
-#include "net/service.h"
+#include "net/service_threads.h"
 #include "platform/text.h"
 
 namespace {
 
 constexpr int senderReceiveTimeoutMilliseconds = 1000;
 
-using Senders = CMonitorDlg::OutputSenders;
+using Senders = net::OutputSenders;
 
 // The socket error of a failed call, and the trace line that reports it.
 void traceFailure(CMonitorDlg* dlg, const char* step, int code) {
@@ -25,7 +25,7 @@ void traceFailure(CMonitorDlg* dlg, const char* step, int code) {
 // cleared under the lock that found the queue empty: a click queued after
 // that starts a sender of its own instead of waiting for one that is ending.
 void runSender(CMonitorDlg& dlg, std::size_t slot) {
-    Senders& senders = *dlg.outputSenders;
+    Senders& senders = *dlg.service.outputSenders;
     struct End {
         Senders& senders;
         std::size_t slot;
@@ -51,7 +51,7 @@ void runSender(CMonitorDlg& dlg, std::size_t slot) {
 }
 
 void queueClick(CMonitorDlg& dlg, std::size_t slot, const Senders::Click& click) {
-    Senders& senders = *dlg.outputSenders;
+    Senders& senders = *dlg.service.outputSenders;
     std::lock_guard lock(senders.mutex);
     senders.waiting[slot].push_back(click);
     if (senders.sending[slot]) return;
@@ -87,12 +87,12 @@ void CMonitorDlg::toggleDigitalOut(int output) {
     }
     const Senders::Click click{
         port, {frames::frameStart, frames::stateMarker, static_cast<std::uint8_t>(bits)}};
-    for (std::size_t i = 0; i < portSlots.size(); ++i) {
-        if (portSlots[i].state.load() == Listening) queueClick(*this, i, click);
+    for (std::size_t i = 0; i < service.portSlots.size(); ++i) {
+        if (service.portSlots[i].state.load() == Listening) queueClick(*this, i, click);
     }
 }
 
-void CMonitorDlg::stopOutputSenders(bool waitForThem) {
+void net::Service::stopOutputSenders(bool waitForThem) {
     std::unique_lock lock(outputSenders->mutex);
     for (auto& waiting : outputSenders->waiting) waiting.clear();
     outputSenders->wakeUp->signal();
@@ -109,13 +109,13 @@ void CMonitorDlg::stopOutputSenders(bool waitForThem) {
 
 void CMonitorDlg::sendDigitalOut(int slotIndex, int port, const std::uint8_t* bytes, int count) {
     const auto index = static_cast<std::size_t>(slotIndex);
-    PortSlot& slot = portSlots[index];
+    PortSlot& slot = service.portSlots[index];
     const char* data = reinterpret_cast<const char*>(bytes);
     {
         // Held while sending, so the connection thread cannot close the
         // socket in between; that thread never waits for the window while
         // holding it.
-        std::unique_lock lock(connSockGuards[index]);
+        std::unique_lock lock(service.connSockGuards[index]);
         const sock::Socket open = slot.connSock.load();
         if (open != 0) {
             traceLine(this, "send:\r\n");
@@ -129,8 +129,8 @@ void CMonitorDlg::sendDigitalOut(int slotIndex, int port, const std::uint8_t* by
 
     std::shared_ptr<sock::WakeUp> wakeUp;
     {
-        std::lock_guard lock(outputSenders->mutex);
-        wakeUp = outputSenders->wakeUp;
+        std::lock_guard lock(service.outputSenders->mutex);
+        wakeUp = service.outputSenders->wakeUp;
     }
     traceLine(this, "newsocket\r\n");
     const sock::Socket own = sock::tcpSocket();

@@ -9,10 +9,12 @@
 #include <memory>
 #include <mutex>
 
+#include "net/port_slot.h"
 #include "platform/sock_wake.h"
-#include "window/monitor_dlg.h"
 
-struct CMonitorDlg::OutputSenders {
+namespace net {
+
+struct OutputSenders {
     struct Click {
         int port;  // the destination port, as the click read it
         std::array<std::uint8_t, 3> frame;
@@ -25,3 +27,5 @@ struct CMonitorDlg::OutputSenders {
     // device that does not answer gives up at once.
     std::shared_ptr<sock::WakeUp> wakeUp = std::make_shared<sock::WakeUp>();
 };
+
+}  // namespace net

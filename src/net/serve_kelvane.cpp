@@ -4,7 +4,7 @@
 // output sender uses.
 #include <mutex>
 
-#include "net/service.h"
+#include "net/service_threads.h"
 
 namespace net {
 
@@ -49,11 +49,11 @@ void applyFrame(Connection& c, const frames::Frame& frame) {
 void receiveUntilEnd(Connection& c) {
     frames::AssemblyWindow window;
     for (;;) {
-        if (stopSeen(c.dlg, c.run)) return;
+        if (c.dlg.service.stopSeen(c.run)) return;
         char byte = 0;
         const int got = sock::recv(c.socket, &byte, 1);
         if (got == 0) {
-            if (!stopSeen(c.dlg, c.run)) showPeerLabel(c.dlg, c.run.slot, "", &c.run);
+            if (!c.dlg.service.stopSeen(c.run)) showPeerLabel(c.dlg, c.run.slot, "", &c.run);
             return;
         }
         if (got > 0) {
@@ -64,10 +64,10 @@ void receiveUntilEnd(Connection& c) {
         }
         const int error = sock::lastError();
         if (error != sock::wsaEWOULDBLOCK) {
-            if (!stopSeen(c.dlg, c.run)) traceLine(&c.dlg, "recv error: %d \r\n", error);
+            if (!c.dlg.service.stopSeen(c.run)) traceLine(&c.dlg, "recv error: %d \r\n", error);
             return;
         }
-        if (!waitReadable(c.dlg, c.run, c.socket)) return;
+        if (!c.dlg.service.waitReadable(c.run, c.socket)) return;
     }
 }
 
@@ -76,7 +76,7 @@ void receiveUntilEnd(Connection& c) {
 void serveKelvaneDevice(CMonitorDlg& dlg, ListenerRun& run, sock::Socket s,
                         const sock::SockAddrIn& peer) {
     const auto index = static_cast<std::size_t>(run.slot);
-    Connection c{dlg, run,       dlg.portSlots[index],     dlg.connSockGuards[index],
+    Connection c{dlg, run,       dlg.service.portSlots[index], dlg.service.connSockGuards[index],
                  s,   peer.addr, sock::inetNtoa(peer.addr)};
     sock::setNonBlocking(s, true);
     receiveUntilEnd(c);

@@ -4,7 +4,7 @@
 // waits until it is readable or the run is woken, and the stop is looked
 // at before every byte, so that it ends the connection even in the middle
 // of a frame.
-#include "net/service.h"
+#include "net/service_threads.h"
 
 namespace net {
 
@@ -52,7 +52,7 @@ void applyFrame(Connection& c, const frames::Frame& frame) {
 bool receiveFrame(Connection& c, frames::SorrelReader& reader,
                   std::optional<frames::Frame>& frame) {
     do {
-        if (stopSeen(c.dlg, c.run)) return false;
+        if (c.dlg.service.stopSeen(c.run)) return false;
         char byte = 0;
         int got = 0;
         int error = 0;
@@ -61,10 +61,10 @@ bool receiveFrame(Connection& c, frames::SorrelReader& reader,
             if (got >= 0) break;
             error = sock::lastError();
             if (error != sock::wsaEWOULDBLOCK) break;
-            if (!waitReadable(c.dlg, c.run, c.socket)) return false;
+            if (!c.dlg.service.waitReadable(c.run, c.socket)) return false;
         }
         if (got <= 0) {
-            if (stopSeen(c.dlg, c.run)) return false;
+            if (c.dlg.service.stopSeen(c.run)) return false;
             if (got == 0) {
                 showPeerLabel(c.dlg, c.run.slot, "", &c.run);
             } else {
@@ -85,7 +85,7 @@ void serveSorrelDevice(CMonitorDlg& dlg, ListenerRun& run, sock::Socket s,
     sock::setNonBlocking(s, true);
     frames::SorrelReader reader;
     for (;;) {
-        if (stopSeen(dlg, run)) return;
+        if (dlg.service.stopSeen(run)) return;
         std::optional<frames::Frame> frame;
         if (!receiveFrame(c, reader, frame)) return;
         if (frame) applyFrame(c, *frame);

@@ -3,7 +3,7 @@
 #include <thread>
 
 #include "net/port_field.h"
-#include "net/service.h"
+#include "net/service_threads.h"
 #include "platform/text.h"
 
 namespace {
@@ -23,15 +23,16 @@ bool isKelvane() {
 // Idle before they touch the window.
 void stopListeners(CMonitorDlg& dlg) {
     std::array<bool, portSlotCount> stopping{};
-    for (std::size_t i = 0; i < dlg.portSlots.size(); ++i) {
+    for (std::size_t i = 0; i < dlg.service.portSlots.size(); ++i) {
         std::int32_t state = Listening;
-        dlg.portSlots[i].state.compare_exchange_strong(state, StopRequested);
+        dlg.service.portSlots[i].state.compare_exchange_strong(state, StopRequested);
         stopping[i] = state == Listening || state == StopRequested;
-        if (stopping[i] && dlg.listenerRuns[i]) dlg.listenerRuns[i]->wakeUp.signal();
+        if (stopping[i] && dlg.service.listenerRuns[i])
+            dlg.service.listenerRuns[i]->wakeUp.signal();
     }
-    for (std::size_t i = 0; i < dlg.portSlots.size(); ++i) {
+    for (std::size_t i = 0; i < dlg.service.portSlots.size(); ++i) {
         if (!stopping[i]) continue;
-        while (dlg.portSlots[i].state.load() != Idle) std::this_thread::yield();
+        while (dlg.service.portSlots[i].state.load() != Idle) std::this_thread::yield();
     }
 }
 
@@ -47,10 +48,10 @@ void closeAll(std::array<sock::Socket, portSlotCount>& sockets) {
 int CMonitorDlg::openListenSockets() {
     std::array<sock::Socket, portSlotCount> created;
     created.fill(sock::invalidSocket);
-    std::array<std::shared_ptr<ListenerRun>, portSlotCount> runs;
-    const std::uint32_t generation = serverGeneration.load() + 1;
-    for (std::size_t i = 0; i < portSlots.size(); ++i) {
-        PortSlot& slot = portSlots[i];
+    std::array<std::shared_ptr<net::ListenerRun>, portSlotCount> runs;
+    const std::uint32_t generation = service.serverGeneration.load() + 1;
+    for (std::size_t i = 0; i < service.portSlots.size(); ++i) {
+        PortSlot& slot = service.portSlots[i];
         if (slot.state.load() != Starting) continue;
         const sock::Socket s = sock::tcpSocket();
         if (s == sock::invalidSocket) {
@@ -76,7 +77,7 @@ int CMonitorDlg::openListenSockets() {
         // The listener accepts only once a connection is pending, and a
         // connection that went away meanwhile must not block it.
         sock::setNonBlocking(s, true);
-        runs[i] = std::make_shared<ListenerRun>(static_cast<int>(i), s, generation, port);
+        runs[i] = std::make_shared<net::ListenerRun>(static_cast<int>(i), s, generation, port);
         // The run's wake-up is a handle of the socket layer too.
         if (!runs[i]->wakeUp.valid()) {
             showNetworkError(*this, "S", runs[i]->wakeUp.error());
@@ -85,13 +86,13 @@ int CMonitorDlg::openListenSockets() {
         }
     }
 
-    serverGeneration.store(generation);
-    for (std::size_t i = 0; i < portSlots.size(); ++i) {
-        PortSlot& slot = portSlots[i];
+    service.serverGeneration.store(generation);
+    for (std::size_t i = 0; i < service.portSlots.size(); ++i) {
+        PortSlot& slot = service.portSlots[i];
         if (slot.state.load() != Starting) continue;
         traceLine(this, "server start.\r\n");
         auto run = runs[i];
-        listenerRuns[i] = run;
+        service.listenerRuns[i] = run;
         if (!StartWorker([this, run] { net::listenThread(*this, run); })) {
             // The sockets of listeners already running are theirs to close.
             for (std::size_t j = 0; j < i; ++j) created[j] = sock::invalidSocket;
@@ -109,9 +110,9 @@ namespace {
 // Marks the slots whose port field holds a valid port Starting; an invalid
 // field says so in its peer label, a blank one is skipped.
 void readPortFields(CMonitorDlg& dlg) {
-    for (std::size_t i = 0; i < dlg.portSlots.size(); ++i) {
-        PortSlot& slot = dlg.portSlots[i];
-        const net::PortField field = net::readPortField(slot.portEdit.text());
+    for (std::size_t i = 0; i < dlg.service.portSlots.size(); ++i) {
+        PortSlot& slot = dlg.service.portSlots[i];
+        const net::PortField field = net::readPortField(dlg.portEdits[i].text());
         if (field.kind == net::PortField::Kind::Valid) {
             slot.port = field.port;
             slot.state.store(Starting);
@@ -122,7 +123,7 @@ void readPortFields(CMonitorDlg& dlg) {
 }
 
 bool hasDuplicatePorts(const CMonitorDlg& dlg) {
-    const auto& slots = dlg.portSlots;
+    const auto& slots = dlg.service.portSlots;
     for (std::size_t i = 0; i + 1 < slots.size(); ++i) {
         for (std::size_t j = i + 1; j < slots.size(); ++j) {
             if (slots[i].state.load() == Starting && slots[j].state.load() == Starting &&
@@ -147,7 +148,7 @@ void startServer(CMonitorDlg& dlg) {
     }
 
     if (!started) {
-        for (PortSlot& slot : dlg.portSlots) {
+        for (PortSlot& slot : dlg.service.portSlots) {
             std::int32_t starting = Starting;
             slot.state.compare_exchange_strong(starting, Idle);
         }
@@ -162,22 +163,22 @@ void startServer(CMonitorDlg& dlg) {
     for (const InputControls& input : dlg.inputControls) input.lamp.invalidate();
     dlg.serverButton.setText(text::jp("サーバ待機を終了する(&S)"));
     dlg.statusLabel.setText(text::jp("接続待機中"));
-    for (const PortSlot& slot : dlg.portSlots) slot.portEdit.enable(false);
+    for (const ui::Control& edit : dlg.portEdits) edit.enable(false);
     dlg.adapterCombo.enable(false);
 }
 
 void stopServer(CMonitorDlg& dlg) {
     dlg.adapterCombo.enable(true);
-    for (std::size_t i = 0; i < dlg.portSlots.size(); ++i) {
-        PortSlot& slot = dlg.portSlots[i];
+    for (std::size_t i = 0; i < dlg.service.portSlots.size(); ++i) {
+        PortSlot& slot = dlg.service.portSlots[i];
         std::int32_t listening = Listening;
         slot.state.compare_exchange_strong(listening, StopRequested);
-        slot.portEdit.enable(true);
+        dlg.portEdits[i].enable(true);
         net::showPeerLabel(dlg, static_cast<int>(i), "", nullptr);
     }
     stopListeners(dlg);
     if constexpr (variant::outputCount > 0) {
-        dlg.stopOutputSenders(true);
+        dlg.service.stopOutputSenders(true);
         // Outputs are the rows after the inputs.
         constexpr auto outputRows =
             static_cast<std::uint8_t>(((1u << variant::outputCount) - 1) << variant::inputCount);

@@ -1,21 +1,9 @@
 // Window updates shared by the listeners, the connections and the server
-// button, and the connections' look at the stop request.
-#include "net/service.h"
+// button.
+#include "net/service_threads.h"
 #include "platform/text.h"
 
 namespace net {
-
-bool stopSeen(const CMonitorDlg& dlg, const ListenerRun& run) {
-    if (run.stopping.load()) return true;
-    const std::int32_t state = dlg.portSlots[static_cast<std::size_t>(run.slot)].state.load();
-    return state == StopRequested || state == Idle;
-}
-
-bool waitReadable(const CMonitorDlg& dlg, const ListenerRun& run, sock::Socket s) {
-    if (stopSeen(dlg, run)) return false;
-    // A failure counts as ready: the receive that follows reports it.
-    return sock::waitReadableOrWoken(s, run.wakeUp) != sock::Wait::Woken;
-}
 
 void onWindowWhileRunning(CMonitorDlg& dlg, const ListenerRun& run,
                           const std::function<void()>& fn) {
@@ -55,24 +43,24 @@ namespace {
 void writePendingPeerLabels(CMonitorDlg& dlg) {
     std::array<std::optional<std::string>, portSlotCount> writes;
     {
-        std::lock_guard lock(dlg.peerLabelGuard);
-        dlg.peerLabelWriteQueued = false;
+        std::lock_guard lock(dlg.service.peerLabelGuard);
+        dlg.service.peerLabelWriteQueued = false;
         for (std::size_t i = 0; i < writes.size(); ++i) {
-            auto& pending = dlg.pendingPeerLabels[i];
+            auto& pending = dlg.service.pendingPeerLabels[i];
             if (!pending) continue;
-            const bool current =
-                dlg.listenerRuns[i].get() == pending->run && !dlg.listenerRuns[i]->stopping.load();
-            if (current && dlg.peerLabelTexts[i] != pending->text) {
+            const bool current = dlg.service.listenerRuns[i].get() == pending->run &&
+                                 !dlg.service.listenerRuns[i]->stopping.load();
+            if (current && dlg.service.peerLabelTexts[i] != pending->text) {
                 // Recorded before the write, so that a frame that wants
                 // the text the write replaces hands it over again.
-                dlg.peerLabelTexts[i] = pending->text;
+                dlg.service.peerLabelTexts[i] = pending->text;
                 writes[i] = std::move(pending->text);
             }
             pending.reset();
         }
     }
     for (std::size_t i = 0; i < writes.size(); ++i) {
-        if (writes[i]) dlg.portSlots[i].peerLabel.setText(*writes[i]);
+        if (writes[i]) dlg.peerLabels[i].setText(*writes[i]);
     }
 }
 
@@ -82,27 +70,27 @@ void showPeerLabel(CMonitorDlg& dlg, int slot, const std::string& text, const Li
     const auto index = static_cast<std::size_t>(slot);
     if (run == nullptr) {
         {
-            std::lock_guard lock(dlg.peerLabelGuard);
-            dlg.peerLabelTexts[index] = text;
-            dlg.pendingPeerLabels[index].reset();
+            std::lock_guard lock(dlg.service.peerLabelGuard);
+            dlg.service.peerLabelTexts[index] = text;
+            dlg.service.pendingPeerLabels[index].reset();
         }
-        dlg.portSlots[index].peerLabel.setText(text);
+        dlg.peerLabels[index].setText(text);
         return;
     }
     {
-        std::lock_guard lock(dlg.peerLabelGuard);
-        auto& pending = dlg.pendingPeerLabels[index];
-        if (pending ? pending->text == text : dlg.peerLabelTexts[index] == text) return;
-        pending = CMonitorDlg::PendingPeerLabel{text, run};
-        if (dlg.peerLabelWriteQueued) return;
-        dlg.peerLabelWriteQueued = true;
+        std::lock_guard lock(dlg.service.peerLabelGuard);
+        auto& pending = dlg.service.pendingPeerLabels[index];
+        if (pending ? pending->text == text : dlg.service.peerLabelTexts[index] == text) return;
+        pending = net::Service::PendingPeerLabel{text, run};
+        if (dlg.service.peerLabelWriteQueued) return;
+        dlg.service.peerLabelWriteQueued = true;
     }
     try {
         dlg.PostToWindowThread([&dlg] { writePendingPeerLabels(dlg); });
     } catch (...) {
         // Not handed over: the next text must be.
-        std::lock_guard lock(dlg.peerLabelGuard);
-        dlg.peerLabelWriteQueued = false;
+        std::lock_guard lock(dlg.service.peerLabelGuard);
+        dlg.service.peerLabelWriteQueued = false;
         throw;
     }
 }
@@ -112,16 +100,16 @@ std::string connectedFromText(const std::string& peerAddress) {
 }
 
 void enableOutputButtons(CMonitorDlg& dlg, const ListenerRun& run) {
-    if (dlg.outputButtonsEnabled.load() != 0) return;
+    if (dlg.service.outputButtonsEnabled.load() != 0) return;
     onWindowWhileRunning(dlg, run, [&] {
         for (const OutputControls& output : dlg.outputControls) output.button.enable(true);
-        dlg.outputButtonsEnabled.store(1);
+        dlg.service.outputButtonsEnabled.store(1);
     });
 }
 
 void disableOutputButtons(CMonitorDlg& dlg) {
     for (const OutputControls& output : dlg.outputControls) output.button.enable(false);
-    dlg.outputButtonsEnabled.store(0);
+    dlg.service.outputButtonsEnabled.store(0);
 }
 
 }  // namespace net

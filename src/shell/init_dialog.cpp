@@ -88,5 +88,5 @@ void CMonitorDlg::setDefaultTexts() {
     }
     portEdit1.setText("10003");
     if constexpr (variant::product == variant::Product::Kelvane) destPortEdit.setText("10003");
-    for (const PortSlot& slot : portSlots) slot.peerLabel.setText("");
+    for (const ui::Control& label : peerLabels) label.setText("");
 }

@@ -15,8 +15,6 @@
 #include "platform/text.h"
 #include "window/monitor_dlg.h"
 
-std::atomic<std::uint32_t> bindAddress{0};
-
 namespace {
 
 constexpr std::uint32_t softwareInterfaceSpeed = 0x40000000;

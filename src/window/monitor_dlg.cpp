@@ -2,7 +2,6 @@
 // and version text, and the routing of control notifications to handlers.
 #include "window/monitor_dlg.h"
 
-#include "net/output_senders.h"
 #include "platform/wall_clock.h"
 #include "window/history_dlg.h"
 #include "window/version_text.h"
@@ -64,14 +63,10 @@ CMonitorDlg::CMonitorDlg()
     const ui::Control labels[] = {peerLabel1, peerLabel2, peerLabel3, peerLabel4};
     const ui::Control edits[] = {portEdit1, portEdit2, portEdit3, portEdit4};
     for (int k = 0; k < portSlotCount; ++k) {
-        portSlots[k].peerLabel = labels[k];
-        portSlots[k].portEdit = edits[k];
-        portSlots[k].state.store(Idle);
-        portSlots[k].connSock.store(0);
-        portSlots[k].peerAddr.store(0);
+        peerLabels[k] = labels[k];
+        portEdits[k] = edits[k];
     }
 
-    outputSenders = std::make_unique<OutputSenders>();
     exeFolder = fs::dataFolder(variant::productName);
     eventLog.setProgramFolder(exeFolder);
     fileVersion = programFileVersion();

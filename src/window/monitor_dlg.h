@@ -1,5 +1,6 @@
-// The main window: single owner of all program state. The network service
-// (net/) and the settings and log (store/) are operations of this object.
+// The main window: its controls, the signal states and their history, the
+// settings; it owns the network service (net::Service) and the log
+// (store::EventLog) and calls them.
 #pragma once
 
 #include <array>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "history/recorder.h"
+#include "net/service.h"
 #include "platform/fs.h"
 #include "platform/sock.h"
 #include "platform/ui.h"
@@ -20,8 +22,6 @@
 #include "variant_constants.h"
 #include "window/adapter_entry.h"
 #include "window/control_ids.h"
-
-enum ServerState : std::int32_t { Idle = 0, Starting = 1, Listening = 2, StopRequested = 3 };
 
 struct InputControls {
     ui::Control nameEdit;
@@ -35,23 +35,6 @@ struct OutputControls {
 };
 
 class CHistoryDlg;
-
-struct PortSlot {
-    std::atomic<std::int32_t> state{Idle};
-    ui::Control peerLabel;
-    ui::Control portEdit;
-    std::int32_t port = 0;
-    sock::Socket listenSock = sock::invalidSocket;
-    // Kelvane: the last recognised peer and the device's open connection.
-    std::atomic<std::uint32_t> peerAddr{0};
-    std::atomic<sock::Socket> connSock{0};
-};
-
-inline constexpr int portSlotCount = 4;
-
-// Kelvane: the address the listening sockets and the output sender bind to,
-// network byte order; set by the adapter choice.
-extern std::atomic<std::uint32_t> bindAddress;
 
 class CMonitorDlg : public ui::Dialog, private store::LogNotices {
 public:
@@ -89,7 +72,7 @@ public:
     void sendDigitalOut(int slot, int port, const std::uint8_t* bytes, int count);
     // Asks every port to stop and wakes every blocked socket, so that the
     // workers end and the window can join them when it closes.
-    void stopWorkersForClose();
+    void stopWorkersForClose() { service.stopForClose(); }
 
     // Settings (window/settings_handlers.cpp): the controls to and from the
     // files of store/settings_file.h.
@@ -142,7 +125,9 @@ public:
     std::array<std::atomic<std::int32_t>, variant::outputCount> outputOn{};
     std::array<OutputControls, variant::outputCount> outputControls;
 
-    std::array<PortSlot, portSlotCount> portSlots;
+    // The peer label and the port field of each listening port.
+    std::array<ui::Control, portSlotCount> peerLabels;
+    std::array<ui::Control, portSlotCount> portEdits;
 
     // Every change of the inputs and outputs since start-up, with its time,
     // device and port; written wherever the states change, under its own
@@ -157,39 +142,8 @@ public:
     std::string pendingTrace;
     bool traceFlushQueued = false;
 
-    // ---- Network service state (net/) ----
-    // One listener's run on a port: its listening socket and the connections
-    // its connection threads accepted (net/listener_run.h).
-    struct ListenerRun;
-    // The run each slot started last; window thread only.
-    std::array<std::shared_ptr<ListenerRun>, portSlotCount> listenerRuns;
-    // Counts the starts of the server. A listener's clean-up leaves the
-    // window alone once a newer start owns it (a settings load stops and
-    // starts again before the listeners' clean-up reaches the window).
-    std::atomic<std::uint32_t> serverGeneration{0};
-    // Kelvane: the output sender never sends on a connection whose thread
-    // is closing it; both take the slot's guard around PortSlot.connSock.
-    std::array<std::mutex, portSlotCount> connSockGuards;
-    // Peer labels. A connection hands its text over without waiting; the
-    // window thread compares and writes, the newest text of a slot winning.
-    // peerLabelTexts is what the label shows or is about to show, so that a
-    // frame that changes nothing costs no trip to the window thread.
-    struct PendingPeerLabel {
-        std::string text;
-        const ListenerRun* run;  // written only while it is the slot's run
-    };
-    std::mutex peerLabelGuard;
-    std::array<std::optional<std::string>, portSlotCount> peerLabelTexts;
-    std::array<std::optional<PendingPeerLabel>, portSlotCount> pendingPeerLabels;
-    bool peerLabelWriteQueued = false;
-    // Kelvane: the ON/OFF buttons have been enabled since the last disable.
-    std::atomic<std::int32_t> outputButtonsEnabled{0};
-    // Kelvane: the frames of the clicks go out from a sender per port
-    // (net/output_senders.h). A stop or the close drops the frames not yet
-    // sent and ends a connect in progress; a stop also waits for the senders.
-    struct OutputSenders;
-    std::unique_ptr<OutputSenders> outputSenders;
-    void stopOutputSenders(bool waitForThem);
+    // ---- The network service (net/service.h) ----
+    net::Service service;
 
     // ---- The log (store/event_log.h) ----
     // Lines, header, writer, notices and the close's rescue; the window

@@ -77,7 +77,7 @@ void CMonitorDlg::OnSaveSettings() {
     settingsPath = *chosen;
 
     snapshot.titleText = titleText;
-    for (int k = 0; k < portSlotCount; ++k) snapshot.ports[k] = portSlots[k].portEdit.text();
+    for (int k = 0; k < portSlotCount; ++k) snapshot.ports[k] = portEdits[k].text();
     if constexpr (store::programHasDestPort) snapshot.destPort = destPortEdit.text();
     snapshot.logging = loggingCheck.isChecked();
     snapshot.serverRunning = serverRunning.load() != 0;
@@ -125,7 +125,7 @@ int CMonitorDlg::ReadSettingsFile(std::string path) {
             using T = store::SettingTarget;
             switch (change.target) {
                 case T::PortEdit:
-                    portSlots[change.index].portEdit.setText(change.text);
+                    portEdits[change.index].setText(change.text);
                     break;
                 case T::DestPortEdit:
                     destPortEdit.setText(change.text);

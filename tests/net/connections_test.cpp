@@ -64,8 +64,9 @@ TEST_F(Connections, TwoDevicesOnOnePortAreServedSideBySide) {
         // thread has ended, the label shows b.
         const int both = threadCount();
         const auto waitingLabelIs = [&](const std::string& text) {
-            std::lock_guard lock(dlg.peerLabelGuard);
-            return dlg.pendingPeerLabels[0] && dlg.pendingPeerLabels[0]->text == text;
+            std::lock_guard lock(dlg.service.peerLabelGuard);
+            return dlg.service.pendingPeerLabels[0] &&
+                   dlg.service.pendingPeerLabels[0]->text == text;
         };
         dlg.CallOnWindowThread([&] {
             a.close();

@@ -85,7 +85,7 @@ TEST_F(OutputSender, ANewConnectionReachesADeviceThatClosedItsOwn) {
             Device d(port);
             announce(w, d);
         }
-        ASSERT_TRUE(eventually([&] { return dlg.portSlots[0].connSock.load() == 0; }));
+        ASSERT_TRUE(eventually([&] { return dlg.service.portSlots[0].connSock.load() == 0; }));
 
         w.click(ids::outputButton1);
         const sock::Socket incoming = devicePort.acceptWithin(2000ms);
@@ -112,7 +112,7 @@ TEST_F(OutputSender, AfterAStopAndAStartANewConnectionStillReachesTheDevice) {
                 Device d(port);
                 announce(w, d);
             }
-            ASSERT_TRUE(eventually([&] { return dlg.portSlots[0].connSock.load() == 0; }))
+            ASSERT_TRUE(eventually([&] { return dlg.service.portSlots[0].connSock.load() == 0; }))
                 << "run " << run;
 
             w.click(ids::outputButton1);
@@ -196,7 +196,7 @@ TEST_F(OutputSender, ADeviceThatNeverAnswersDelaysNeitherTheClickNorAnotherPortN
             Device d(gone);
             announce(w, d);
         }
-        ASSERT_TRUE(eventually([&] { return dlg.portSlots[0].connSock.load() == 0; }));
+        ASSERT_TRUE(eventually([&] { return dlg.service.portSlots[0].connSock.load() == 0; }));
         Device stays(other);
         stays.send({0xFC, 0x00, 0x00});
         EXPECT_EQ(stays.receive(2).size(), 2u);
@@ -227,10 +227,10 @@ TEST_F(OutputSender, AProbeFromAnotherAddressNeverTakesTheDevicesOutputs) {
         // A health check before the device holds the slot until a frame
         // names the device's connection.
         Device early(port, serverAddress(), probeAddress);
-        ASSERT_TRUE(eventually([&] { return dlg.portSlots[0].connSock.load() != 0; }));
+        ASSERT_TRUE(eventually([&] { return dlg.service.portSlots[0].connSock.load() != 0; }));
         Device device(port);
         announce(w, device);
-        const sock::Socket devices = dlg.portSlots[0].connSock.load();
+        const sock::Socket devices = dlg.service.portSlots[0].connSock.load();
 
         for (int round = 0; round < 3; ++round) {
             // A port scan connects and closes without a frame: the outputs
@@ -244,7 +244,7 @@ TEST_F(OutputSender, AProbeFromAnotherAddressNeverTakesTheDevicesOutputs) {
             EXPECT_TRUE(probe->receive(1, 50ms).empty());
             probe.reset();
             ASSERT_TRUE(eventually([&] { return threadCount() == before; }));
-            EXPECT_EQ(dlg.portSlots[0].connSock.load(), devices) << "round " << round;
+            EXPECT_EQ(dlg.service.portSlots[0].connSock.load(), devices) << "round " << round;
         }
         early.close();
         w.click(ids::outputButton2);
@@ -263,7 +263,7 @@ TEST_F(OutputSender, APortWithoutAPeerNeverReachesTheLocalHost) {
         startWith(w, {str(port), str(quiet), "", ""});
         Device d(port);
         announce(w, d);
-        EXPECT_EQ(dlg.portSlots[1].peerAddr.load(), 0u);
+        EXPECT_EQ(dlg.service.portSlots[1].peerAddr.load(), 0u);
         w.click(ids::outputButton2);
         EXPECT_EQ(d.receive(3), (Bytes{0xFA, 0xF0, 0x02}));
         EXPECT_EQ(local.acceptWithin(100ms), sock::invalidSocket);

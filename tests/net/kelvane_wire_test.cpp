@@ -23,8 +23,8 @@ TEST_F(KelvaneWire, EveryFrameOfTheTableIsAppliedAndAnswered) {
         EXPECT_EQ(inputs(dlg), 0x05u);
         ASSERT_TRUE(eventually([&] { return w.enabled(ids::outputButton3); }));
         EXPECT_EQ(w.text(ids::peerLabel1), connectedFrom(deviceAddressText));
-        EXPECT_EQ(dlg.portSlots[0].peerAddr.load(), deviceAddress());
-        EXPECT_NE(dlg.portSlots[0].connSock.load(), 0u);
+        EXPECT_EQ(dlg.service.portSlots[0].peerAddr.load(), deviceAddress());
+        EXPECT_NE(dlg.service.portSlots[0].connSock.load(), 0u);
         for (int button : outputButtons) EXPECT_TRUE(w.enabled(button));
         EXPECT_EQ(w.colourOf(ids::inputLamp1).brush, ui::rgb(255, 0, 0));
         EXPECT_EQ(w.colourOf(ids::inputLamp1 + 1).brush, ui::rgb(0, 0, 0));
@@ -95,12 +95,12 @@ TEST_F(KelvaneWire, PeerCloseEmptiesTheLabelAndKeepsTheRest) {
             d.send({0xFC, 0x01});
         }
         EXPECT_TRUE(eventually([&] {
-            return w.text(ids::peerLabel1).empty() && dlg.portSlots[0].connSock.load() == 0;
+            return w.text(ids::peerLabel1).empty() && dlg.service.portSlots[0].connSock.load() == 0;
         }));
         EXPECT_EQ(inputs(dlg), 0x06u);
         EXPECT_TRUE(w.enabled(ids::outputButton1));
-        EXPECT_EQ(dlg.portSlots[0].peerAddr.load(), deviceAddress());
-        EXPECT_EQ(dlg.portSlots[0].state.load(), Listening);
+        EXPECT_EQ(dlg.service.portSlots[0].peerAddr.load(), deviceAddress());
+        EXPECT_EQ(dlg.service.portSlots[0].state.load(), Listening);
     });
 }
 
@@ -110,8 +110,8 @@ TEST_F(KelvaneWire, SecondDeviceOnOnePortIsServedOnItsOwnConnection) {
         startWith(w, {str(port), "", "", ""});
         Device first(port);
         // The first connection of a port is named from its accept on.
-        ASSERT_TRUE(eventually([&] { return dlg.portSlots[0].connSock.load() != 0; }));
-        const sock::Socket firstConnection = dlg.portSlots[0].connSock.load();
+        ASSERT_TRUE(eventually([&] { return dlg.service.portSlots[0].connSock.load() != 0; }));
+        const sock::Socket firstConnection = dlg.service.portSlots[0].connSock.load();
         Device second(port);
         first.send({0xFC, 0x01, 0x01});
         EXPECT_EQ(first.receive(2), (Bytes{0xFC, 0x01}));
@@ -127,18 +127,18 @@ TEST_F(KelvaneWire, SecondDeviceOnOnePortIsServedOnItsOwnConnection) {
         second.send({0xFC, 0x00, 0x00});
         EXPECT_EQ(second.receive(2), (Bytes{0xFC, 0x04}));
         ASSERT_TRUE(eventually([&] {
-            const sock::Socket s = dlg.portSlots[0].connSock.load();
+            const sock::Socket s = dlg.service.portSlots[0].connSock.load();
             return s != 0 && s != firstConnection;
         }));
-        const sock::Socket named = dlg.portSlots[0].connSock.load();
+        const sock::Socket named = dlg.service.portSlots[0].connSock.load();
         const int both = threadCount();
         first.close();
         ASSERT_TRUE(eventually([&] { return threadCount() == both - 1; }));
-        EXPECT_EQ(dlg.portSlots[0].connSock.load(), named);
+        EXPECT_EQ(dlg.service.portSlots[0].connSock.load(), named);
         second.send({0xFC, 0x01, 0x01});
         EXPECT_EQ(second.receive(2), (Bytes{0xFC, 0x05}));
         second.close();
-        EXPECT_TRUE(eventually([&] { return dlg.portSlots[0].connSock.load() == 0; }));
+        EXPECT_TRUE(eventually([&] { return dlg.service.portSlots[0].connSock.load() == 0; }));
 
         // A device comes back while its old connection still looks open (no
         // FIN reached the monitor): the new connection gets the output
@@ -146,10 +146,10 @@ TEST_F(KelvaneWire, SecondDeviceOnOnePortIsServedOnItsOwnConnection) {
         Device stale(port);
         stale.send({0xFC, 0x00, 0x00});
         EXPECT_EQ(stale.receive(2).size(), 2u);
-        const auto staleSock = dlg.portSlots[0].connSock.load();
+        const auto staleSock = dlg.service.portSlots[0].connSock.load();
         Device back(port);
         ASSERT_TRUE(eventually([&] {
-            const auto now = dlg.portSlots[0].connSock.load();
+            const auto now = dlg.service.portSlots[0].connSock.load();
             return now != 0 && now != staleSock;
         }));
         w.type(ids::destPortEdit, str(freePort()));

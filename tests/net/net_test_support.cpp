@@ -71,16 +71,16 @@ int threadCount() {
 
 std::weak_ptr<const void> currentRun(CMonitorDlg& dlg, int slot) {
     std::weak_ptr<const void> run;
-    dlg.CallOnWindowThread([&] { run = dlg.listenerRuns[static_cast<std::size_t>(slot)]; });
+    dlg.CallOnWindowThread([&] { run = dlg.service.listenerRuns[static_cast<std::size_t>(slot)]; });
     return run;
 }
 
 std::size_t openConnections(CMonitorDlg& dlg, int slot) {
-    std::shared_ptr<CMonitorDlg::ListenerRun> run;
-    dlg.CallOnWindowThread([&] { run = dlg.listenerRuns[static_cast<std::size_t>(slot)]; });
+    std::shared_ptr<net::ListenerRun> run;
+    dlg.CallOnWindowThread([&] { run = dlg.service.listenerRuns[static_cast<std::size_t>(slot)]; });
     if (!run) return 0;
-    return run->onConnections([](const std::vector<CMonitorDlg::ListenerRun::Connection>& open,
-                                 bool) { return open.size(); });
+    return run->onConnections(
+        [](const std::vector<net::ListenerRun::Connection>& open, bool) { return open.size(); });
 }
 
 Bytes receiveFrom(sock::Socket s, std::size_t count, std::chrono::milliseconds limit) {

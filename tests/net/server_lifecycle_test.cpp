@@ -19,12 +19,12 @@ TEST_F(ServerLifecycle, PortFieldsAreTrimmedReadLikeAtoiAndCheckedForRange) {
         startWith(w, {"  " + str(p1) + "\t", "1023", str(p3) + "x", "abc"});
         EXPECT_TRUE(looksRunning(w));
         EXPECT_EQ(dlg.serverRunning.load(), 1);
-        EXPECT_EQ(dlg.portSlots[0].state.load(), Listening);
-        EXPECT_EQ(dlg.portSlots[0].port, p1);
-        EXPECT_EQ(dlg.portSlots[1].state.load(), Idle);
-        EXPECT_EQ(dlg.portSlots[2].state.load(), Listening);
-        EXPECT_EQ(dlg.portSlots[2].port, p3);
-        EXPECT_EQ(dlg.portSlots[3].state.load(), Idle);
+        EXPECT_EQ(dlg.service.portSlots[0].state.load(), Listening);
+        EXPECT_EQ(dlg.service.portSlots[0].port, p1);
+        EXPECT_EQ(dlg.service.portSlots[1].state.load(), Idle);
+        EXPECT_EQ(dlg.service.portSlots[2].state.load(), Listening);
+        EXPECT_EQ(dlg.service.portSlots[2].port, p3);
+        EXPECT_EQ(dlg.service.portSlots[3].state.load(), Idle);
         EXPECT_EQ(w.text(ids::peerLabel1), "");
         EXPECT_EQ(w.text(ids::peerLabel2), jp("ポート番号エラー"));
         EXPECT_EQ(w.text(ids::peerLabel3), "");
@@ -38,7 +38,7 @@ TEST_F(ServerLifecycle, PortFieldsAreTrimmedReadLikeAtoiAndCheckedForRange) {
         startWith(w, {"65536", "-5", "", str(p1)});
         EXPECT_EQ(w.text(ids::peerLabel1), jp("ポート番号エラー"));
         EXPECT_EQ(w.text(ids::peerLabel2), jp("ポート番号エラー"));
-        EXPECT_EQ(dlg.portSlots[3].state.load(), Listening);
+        EXPECT_EQ(dlg.service.portSlots[3].state.load(), Listening);
         EXPECT_TRUE(Device(p1).connected());
         EXPECT_FALSE(Device(p3).connected());
     });
@@ -49,7 +49,7 @@ TEST_F(ServerLifecycle, AllFieldsBlankRunsWithoutListenersAndStopsAtOnce) {
     runMonitor([&](Window& w, CMonitorDlg& dlg) {
         startWith(w, {"", " ", "", ""});
         EXPECT_TRUE(looksRunning(w));
-        for (const PortSlot& slot : dlg.portSlots) EXPECT_EQ(slot.state.load(), Idle);
+        for (const PortSlot& slot : dlg.service.portSlots) EXPECT_EQ(slot.state.load(), Idle);
         std::array<int, variant::inputCount> paintedRunning{};
         for (int k = 0; k < variant::inputCount; ++k) {
             paintedRunning[k] = w.invalidationCount(ids::inputLamp1 + k);
@@ -76,7 +76,7 @@ TEST_F(ServerLifecycle, DuplicatePortsOpenNothing) {
         EXPECT_EQ(ui::headless::messageBoxes()[0], jp("ポート番号は重複できません。"));
         EXPECT_TRUE(looksStopped(w));
         EXPECT_EQ(dlg.serverRunning.load(), 0);
-        for (const PortSlot& slot : dlg.portSlots) EXPECT_EQ(slot.state.load(), Idle);
+        for (const PortSlot& slot : dlg.service.portSlots) EXPECT_EQ(slot.state.load(), Idle);
         EXPECT_FALSE(Device(port).connected());
         EXPECT_FALSE(Device(other).connected());
 
@@ -100,7 +100,7 @@ TEST_F(ServerLifecycle, BindFailureShowsItsCodeAndLeavesNoPortOpen) {
         EXPECT_EQ(ui::headless::messageBoxes()[0], jp("ネットワークエラー:B 10048\r\n"));
         EXPECT_TRUE(looksStopped(w));
         EXPECT_EQ(dlg.serverRunning.load(), 0);
-        for (const PortSlot& slot : dlg.portSlots) EXPECT_EQ(slot.state.load(), Idle);
+        for (const PortSlot& slot : dlg.service.portSlots) EXPECT_EQ(slot.state.load(), Idle);
         EXPECT_FALSE(Device(open).connected());
 
         // The next attempt opens exactly the ports valid then.
@@ -140,7 +140,7 @@ TEST_F(ServerLifecycle, StopEndsEveryConnectionAndReturnsToTheStoppedLook) {
         const auto before = std::chrono::steady_clock::now();
         w.click(ids::serverButton);
         EXPECT_LT(std::chrono::steady_clock::now() - before, hangGuard);
-        for (const PortSlot& slot : dlg.portSlots) EXPECT_EQ(slot.state.load(), Idle);
+        for (const PortSlot& slot : dlg.service.portSlots) EXPECT_EQ(slot.state.load(), Idle);
         EXPECT_TRUE(a.closedByPeer(hangGuard));
         EXPECT_TRUE(b.closedByPeer(hangGuard));
         EXPECT_TRUE(sameAsA.closedByPeer(hangGuard));
@@ -178,7 +178,7 @@ TEST_F(ServerLifecycle, RestartRightAfterStopKeepsTheRunningLook) {
         // their last window updates: only the new listener is left.
         EXPECT_TRUE(eventually([&] { return threadCount() == base + 1; }, hangGuard));
         EXPECT_TRUE(looksRunning(w));
-        EXPECT_EQ(dlg.portSlots[0].state.load(), Listening);
+        EXPECT_EQ(dlg.service.portSlots[0].state.load(), Listening);
         Device again(port);
         again.send({0xFC, 0x01, 0x01});
         EXPECT_EQ(again.receive(2), (Bytes{0xFC, 0x01}));

@@ -89,8 +89,8 @@ TEST_F(LastSettingsTest, AFileSavedRunningStartsTheServerDuringStartUp) {
     writeFile(iniName(), pathOf("running.set"));
     runMonitor([port](Window&, CMonitorDlg& dlg) {
         EXPECT_EQ(dlg.serverRunning.load(), 1);
-        EXPECT_EQ(dlg.portSlots[0].state.load(), Listening);
-        EXPECT_EQ(dlg.portSlots[0].port, port);
+        EXPECT_EQ(dlg.service.portSlots[0].state.load(), Listening);
+        EXPECT_EQ(dlg.service.portSlots[0].port, port);
         EXPECT_EQ(dlg.eventLog.freshHeaderOwed(), false);
     });
 }

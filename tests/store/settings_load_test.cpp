@@ -248,8 +248,8 @@ TEST_F(SettingsLoadTest, LoadingWhileRunningStopsAppliesAndStartsAgain) {
         load(window, "next.set",
              "#$PORT=" + std::to_string(loadedPort) + "\r\n#$SERVER=START\r\n#$DI1=Pump\r\n");
         EXPECT_EQ(dlg.serverRunning.load(), 1);
-        EXPECT_EQ(dlg.portSlots[0].state.load(), Listening);
-        EXPECT_EQ(dlg.portSlots[0].port, loadedPort);
+        EXPECT_EQ(dlg.service.portSlots[0].state.load(), Listening);
+        EXPECT_EQ(dlg.service.portSlots[0].port, loadedPort);
         EXPECT_EQ(dlg.eventLog.freshHeaderOwed(), false);
 
         load(window, "stop.set", "#$SERVER=STOP\r\n");
@@ -266,7 +266,7 @@ TEST_F(SettingsLoadTest, AMissingFileLoadedWhileRunningLeavesTheServerStopped) {
         ui::headless::queueFileDialogAnswer(pathOf("missing.set"));
         window.click(ids::loadSettingsButton);
         EXPECT_EQ(dlg.serverRunning.load(), 0);
-        EXPECT_EQ(dlg.portSlots[0].state.load(), Idle);
+        EXPECT_EQ(dlg.service.portSlots[0].state.load(), Idle);
     });
 }
 

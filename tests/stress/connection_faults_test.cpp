@@ -90,7 +90,7 @@ TEST_F(ConnectionFaults, TwoThousandConnectAndDropCyclesGiveBackEveryThreadAndDe
         EXPECT_TRUE(eventually([&] { return stress::descriptorCount() == baseDescriptors; },
                                stress::stretched(2000ms)))
             << stress::descriptorCount() << " descriptors, " << baseDescriptors << " before";
-        EXPECT_EQ(dlg.portSlots[0].state.load(), Listening);
+        EXPECT_EQ(dlg.service.portSlots[0].state.load(), Listening);
         EXPECT_TRUE(looksRunning(w));
     });
     stress::reportFigures("connect and drop", std::to_string(cycles) + " connections cycled, " +
@@ -118,7 +118,7 @@ TEST_F(ConnectionFaults, ASilentDeviceNeitherDelaysAStopNorTheClose) {
                 std::to_string(
                     std::chrono::duration_cast<std::chrono::microseconds>(stopTook).count()) +
                     " us");
-            for (const PortSlot& slot : dlg.portSlots) EXPECT_EQ(slot.state.load(), Idle);
+            for (const PortSlot& slot : dlg.service.portSlots) EXPECT_EQ(slot.state.load(), Idle);
             EXPECT_TRUE(silent.closedByPeer(hangGuard));
             EXPECT_TRUE(eventually([&] { return threadCount() == listening - 1; }));
 
@@ -170,7 +170,7 @@ TEST_F(ConnectionFaults, OutOfDescriptorsTheListenerWaitsAndServesAgainOnceDevic
             cpu = processCpuPercent(500ms);
             EXPECT_LT(cpu, 3.0);
             for (const sock::Socket s : knocking) EXPECT_TRUE(receiveFrom(s, 2, 20ms).empty());
-            EXPECT_EQ(dlg.portSlots[0].state.load(), Listening);
+            EXPECT_EQ(dlg.service.portSlots[0].state.load(), Listening);
         }
         // Devices leave; the waiting ones are served without a new knock.
         served.clear();
@@ -205,7 +205,7 @@ TEST_F(ConnectionFaults, DevicesThatResetRightAfterTheirFrameLeaveThePortServing
         // A reset is a receive error, not a close: the label stays.
         EXPECT_EQ(w.text(ids::peerLabel1), connectedFrom(deviceAddressText));
         if (isKelvane) {
-            EXPECT_TRUE(eventually([&] { return dlg.portSlots[0].connSock.load() == 0u; }));
+            EXPECT_TRUE(eventually([&] { return dlg.service.portSlots[0].connSock.load() == 0u; }));
         } else {
             EXPECT_TRUE(eventually([&] {
                 return w.text(ids::traceEdit).find("recv error: 10054 \r\n") != std::string::npos;
@@ -269,8 +269,8 @@ TEST_F(ConnectionFaults, AWorkerThatThrowsHangsNeitherTheStopNorTheClose) {
             // hand-over fails, and the listener ends with its slot Idle.
             ui::headless::failNextWorkerCall();
             Device knocking(port);
-            EXPECT_TRUE(
-                eventually([&] { return dlg.portSlots[0].state.load() == Idle; }, hangGuard));
+            EXPECT_TRUE(eventually([&] { return dlg.service.portSlots[0].state.load() == Idle; },
+                                   hangGuard));
         }
         const auto stopping = std::chrono::steady_clock::now();
         w.click(ids::serverButton);

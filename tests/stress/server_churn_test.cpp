@@ -121,12 +121,13 @@ TEST_F(ServerChurn, DevicesStreamOnFourPortsWhileTheServerStopsAndStartsFiftyTim
                 std::max(slowestStop, std::chrono::duration_cast<std::chrono::milliseconds>(
                                           std::chrono::steady_clock::now() - before));
             ASSERT_TRUE(looksStopped(w)) << "after stop " << restart;
-            for (const PortSlot& slot : dlg.portSlots) ASSERT_EQ(slot.state.load(), Idle);
+            for (const PortSlot& slot : dlg.service.portSlots) ASSERT_EQ(slot.state.load(), Idle);
 
             std::this_thread::sleep_for(stoppedFor);
             w.click(ids::serverButton);
             ASSERT_TRUE(looksRunning(w)) << "after start " << restart;
-            for (const PortSlot& slot : dlg.portSlots) ASSERT_EQ(slot.state.load(), Listening);
+            for (const PortSlot& slot : dlg.service.portSlots)
+                ASSERT_EQ(slot.state.load(), Listening);
         }
         std::this_thread::sleep_for(cycle);
 
@@ -182,7 +183,8 @@ TEST_F(ServerChurn, SettingsLoadedWhileDevicesStreamRestartTheServerEachTime) {
             ui::headless::queueFileDialogAnswer(pathOf("running.set"));
             w.click(ids::loadSettingsButton);
             ASSERT_TRUE(looksRunning(w)) << "after load " << load;
-            for (const PortSlot& slot : dlg.portSlots) ASSERT_EQ(slot.state.load(), Listening);
+            for (const PortSlot& slot : dlg.service.portSlots)
+                ASSERT_EQ(slot.state.load(), Listening);
             if (devices.empty()) {
                 for (int d = 0; d < devicesPerPort * 4; ++d) {
                     devices.push_back(std::make_unique<stress::StreamingDevice>(

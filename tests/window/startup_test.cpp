@@ -57,7 +57,7 @@ TEST_F(StartupTest, WindowStartsWithTheDefaultsWhenNoPointerFileExists) {
         EXPECT_EQ(dlg.iniPath, pathOf(std::string(variant::productName) + ".ini"));
         EXPECT_EQ(dlg.settingsPath,
                   pathOf(std::string(variant::productName) + "." + variant::settingsExtension));
-        for (const PortSlot& slot : dlg.portSlots) {
+        for (const PortSlot& slot : dlg.service.portSlots) {
             EXPECT_EQ(slot.state.load(), Idle);
             EXPECT_EQ(slot.connSock.load(), 0u);
             EXPECT_EQ(slot.peerAddr.load(), 0u);
@@ -207,7 +207,7 @@ TEST_F(StartupTest, ClosingEndsWithoutAPauseForAnyPort) {
     ASSERT_EQ(seen, dlg.get());
     // Four pauses of a tenth of a second would pass this.
     EXPECT_LT(elapsed, std::chrono::milliseconds(400));
-    for (const PortSlot& slot : dlg->portSlots) EXPECT_EQ(slot.state.load(), Idle);
+    for (const PortSlot& slot : dlg->service.portSlots) EXPECT_EQ(slot.state.load(), Idle);
 }
 
 #ifdef SORREL_TESTS
