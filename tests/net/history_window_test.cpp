@@ -97,6 +97,17 @@ protected:
         }
         EXPECT_EQ(shown.at(0).on, 0b100);
     }
+    // The second file's next line is followed on from its new end.
+    void expectTheSecondFileFollowed(CHistoryDlg& history, Window& h) const {
+        {
+            std::ofstream more(pathOf("old.csv"), std::ios::binary | std::ios::app);
+            more << logLine("2024/06/02,10:00:01", "10.0.0.9", 0b000);
+        }
+        ASSERT_TRUE(eventually([&] { return showsLog(h, 2); }, 10s)) << h.text(ids::historySource);
+        expectOnlyTheSecondFile(history, h);
+        EXPECT_EQ(history.shown().back().on, 0b000);
+        expectTheSecondFilesBands(history, h);
+    }
     // With the second file's input 3 on from one line to the next, the
     // diagram draws that one band, and none in the rows of inputs 1 and 2,
     // which only the first file switched on.
@@ -330,14 +341,7 @@ TEST_F(HistoryWindow, ALogEmptiedAndWrittenAgainIsShownFromItsStart) {
         ASSERT_TRUE(eventually([&] { return showsLog(h, 1); }, 10s)) << h.text(ids::historySource);
         expectOnlyTheSecondFile(history, h);
 
-        {
-            std::ofstream more(pathOf("old.csv"), std::ios::binary | std::ios::app);
-            more << logLine("2024/06/02,10:00:01", "10.0.0.9", 0b000);
-        }
-        ASSERT_TRUE(eventually([&] { return showsLog(h, 2); }, 10s)) << h.text(ids::historySource);
-        expectOnlyTheSecondFile(history, h);
-        EXPECT_EQ(history.shown().back().on, 0b000);
-        expectTheSecondFilesBands(history, h);
+        expectTheSecondFileFollowed(history, h);
     });
 }
 
@@ -356,14 +360,7 @@ TEST_F(HistoryWindow, ALogReplacedByANewFileIsShownFromTheNewFilesStart) {
         ASSERT_TRUE(eventually([&] { return showsLog(h, 1); }, 10s)) << h.text(ids::historySource);
         expectOnlyTheSecondFile(history, h);
 
-        {
-            std::ofstream more(pathOf("old.csv"), std::ios::binary | std::ios::app);
-            more << logLine("2024/06/02,10:00:01", "10.0.0.9", 0b000);
-        }
-        ASSERT_TRUE(eventually([&] { return showsLog(h, 2); }, 10s)) << h.text(ids::historySource);
-        expectOnlyTheSecondFile(history, h);
-        EXPECT_EQ(history.shown().back().on, 0b000);
-        expectTheSecondFilesBands(history, h);
+        expectTheSecondFileFollowed(history, h);
         // The file moved aside is as it was.
         EXPECT_EQ(readFile("old.csv.1"), firstLog());
     });
