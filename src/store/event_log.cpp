@@ -1,5 +1,6 @@
 #include "store/event_log.h"
 
+#include <algorithm>
 #include <ctime>
 
 #include "platform/text.h"
@@ -30,7 +31,11 @@ std::pair<std::string, std::string> folderAndStem(const std::string& path) {
 EventLog::EventLog(LogWriter::ThreadStarter startThread, WindowPoster post, LogNotices& notices)
     : notices_(notices),
       writer_(std::move(startThread), [this, post = std::move(post)](std::string text) {
-          post([this, text = std::move(text)] { showNotice(text); });
+          {
+              std::lock_guard lock(toldGuard_);
+              told_.push_back(std::move(text));
+          }
+          post([this] { showToldNotices(); });
       }) {
     writer_.useOpener(gatedOpener(systemLogOpener(), gates_));
 }
@@ -104,11 +109,18 @@ void EventLog::append(std::string_view peerAddress, std::span<const std::int32_t
     if (!writer_.add(file, std::move(line)) && headerFirst) namesEdited_.store(true);
 }
 
-void EventLog::showNotice(std::string text) {
-    for (const auto& waiting : noticesWaiting_) {
-        if (waiting == text) return;
+void EventLog::showToldNotices() {
+    std::deque<std::string> told;
+    {
+        std::lock_guard lock(toldGuard_);
+        told.swap(told_);
     }
-    noticesWaiting_.push_back(std::move(text));
+    for (auto& text : told) {
+        if (std::find(noticesWaiting_.begin(), noticesWaiting_.end(), text) ==
+            noticesWaiting_.end()) {
+            noticesWaiting_.push_back(std::move(text));
+        }
+    }
     // A box is open: its handler shows this one once the user closes it,
     // so that the user is never more than one OK away from the window.
     if (noticeOpen_) return;
@@ -144,6 +156,9 @@ std::optional<std::string> EventLog::rescue(const OwedFile& owed, int number) {
 
 void EventLog::finish() {
     const FinishedLog finished = writer_.finish(closeWaitForLog);
+    // What the writer told while the window was closing comes first, so the
+    // user reads why the lines below were owed.
+    showToldNotices();
     std::string report;
     std::size_t lost = 0;
     for (std::size_t i = 0; i < finished.owed.size(); ++i) {

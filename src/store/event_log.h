@@ -80,7 +80,7 @@ public:
     void finish();
 
 private:
-    void showNotice(std::string text);
+    void showToldNotices();
     std::string timestampNow();
     std::string rescueFileTimeNow();
     std::optional<std::string> rescue(const OwedFile& owed, int number);
@@ -107,6 +107,11 @@ private:
     std::mutex localTimeGuard_;
     std::int64_t timestampSecond_ = -1;
     std::string timestampText_;
+
+    // What the writer told, until the window thread takes it; kept here
+    // rather than in the posted work, which the close may never run.
+    std::mutex toldGuard_;
+    std::deque<std::string> told_;
 
     // Notices waiting while a box is open (window thread).
     bool noticeOpen_ = false;
