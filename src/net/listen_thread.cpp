@@ -2,7 +2,6 @@
 // port is asked to stop, hands each connection to a connection thread of its
 // own, and cleans up on a stop.
 #include "net/service_threads.h"
-#include "platform/text.h"
 
 namespace net {
 
@@ -22,55 +21,52 @@ bool isPassingFailure(int error) {
 
 // Gives an accepted connection a thread of its own; a connection that no
 // thread can serve is closed at once.
-void handOffConnection(CMonitorDlg& dlg, const std::shared_ptr<ListenerRun>& run, sock::Socket s,
+void handOffConnection(Service& service, const std::shared_ptr<ListenerRun>& run, sock::Socket s,
                        const sock::SockAddrIn& peer) {
-    if (!dlg.service.acceptConnection(*run, s, peer.addr)) {
+    if (!service.acceptConnection(*run, s, peer.addr)) {
         sock::closesocket(s);
         return;
     }
     run->connectionThreadStarting();
-    if (!dlg.StartWorker([&dlg, run, s, peer] { connectionThread(dlg, run, s, peer); })) {
+    if (!service.window().startWorker(
+            [&service, run, s, peer] { connectionThread(service, run, s, peer); })) {
         run->connectionThreadEnded();
-        dlg.service.endConnection(*run, s);
+        service.endConnection(*run, s);
         sock::closesocket(s);
     }
-}
-
-void clearInputs(CMonitorDlg& dlg) {
-    dlg.signalHistory.change({}, [&] {
-        for (auto& input : dlg.inputOn) input.store(0);
-        return history::RowWrite{static_cast<std::uint8_t>((1u << dlg.inputOn.size()) - 1), 0};
-    });
-    for (const InputControls& input : dlg.inputControls) input.lamp.invalidate();
 }
 
 // The end of a listener, on every way out of its thread, a throw included:
 // the slot is Idle and every connection of the run has ended whatever
 // happens to the window updates, which the stop and the close wait for.
-void cleanUp(CMonitorDlg& dlg, const std::shared_ptr<ListenerRun>& run) noexcept {
-    PortSlot& slot = dlg.service.portSlots[static_cast<std::size_t>(run->slot)];
+void cleanUp(Service& service, const std::shared_ptr<ListenerRun>& run) noexcept {
+    PortSlot& slot = service.portSlots[static_cast<std::size_t>(run->slot)];
+    WindowPort& window = service.window();
     run->stop();
     // Closed before the slot is Idle, so that a start right after the stop
     // finds the port free.
     sock::closesocket(run->listenSock);
     // Cleared before the slot is Idle, so that a start right after the stop
-    // (a settings load) never shows the inputs of the devices it ended.
-    for (auto& input : dlg.inputOn) input.store(0);
+    // (a settings load) never shows the inputs of the devices it ended; the
+    // run's frames have no effect once it is stopped.
+    try {
+        window.clearInputs();
+    } catch (...) {
+        // The slot is Idle all the same.
+    }
     slot.state.store(Idle);
     run->waitForConnectionThreads();
 
     try {
-        clearInputs(dlg);
-        dlg.CallOnWindowThread([&] {
-            const bool current = dlg.service.serverGeneration.load() == run->generation;
+        window.callOnWindow([&] {
+            const bool current = service.serverGeneration.load() == run->generation;
             if (current) {
-                clearInputs(dlg);
-                if constexpr (variant::outputCount > 0) disableOutputButtons(dlg);
-                dlg.serverButton.setText(text::jp("サーバ待機を開始する(&S)"));
-                dlg.statusLabel.setText(text::jp("停止中"));
+                window.clearInputs();
+                if constexpr (variant::outputCount > 0) service.disableOutputButtons();
+                window.showServerStopped();
             }
-            traceLine(&dlg, "server stop.\r\n");
-            if (current) showPeerLabel(dlg, run->slot, "", nullptr);
+            traceLine(window, "server stop.\r\n");
+            if (current) service.showPeerLabel(run->slot, "", nullptr);
         });
     } catch (...) {
         // The window keeps its look; the slot is Idle all the same.
@@ -78,17 +74,17 @@ void cleanUp(CMonitorDlg& dlg, const std::shared_ptr<ListenerRun>& run) noexcept
 }
 
 struct ListenerEnd {
-    CMonitorDlg& dlg;
+    Service& service;
     const std::shared_ptr<ListenerRun>& run;
-    ~ListenerEnd() { cleanUp(dlg, run); }
+    ~ListenerEnd() { cleanUp(service, run); }
 };
 
 }  // namespace
 
-void listenThread(CMonitorDlg& dlg, const std::shared_ptr<ListenerRun>& run) {
-    PortSlot& slot = dlg.service.portSlots[static_cast<std::size_t>(run->slot)];
+void listenThread(Service& service, const std::shared_ptr<ListenerRun>& run) {
+    PortSlot& slot = service.portSlots[static_cast<std::size_t>(run->slot)];
     slot.state.store(Listening);
-    const ListenerEnd end{dlg, run};
+    const ListenerEnd end{service, run};
     // Traced once per spell of failures, not once per try.
     bool accepting = true;
     for (;;) {
@@ -96,18 +92,18 @@ void listenThread(CMonitorDlg& dlg, const std::shared_ptr<ListenerRun>& run) {
         const sock::Wait wait = sock::waitReadableOrWoken(run->listenSock, run->wakeUp);
         if (wait == sock::Wait::Woken) break;
         if (wait == sock::Wait::Readable) {
-            traceLine(&dlg, "select.\r\n");
+            traceLine(service.window(), "select.\r\n");
             if (slot.state.load() == StopRequested) break;
             sock::SockAddrIn peer;
             const sock::Socket s = sock::accept(run->listenSock, &peer);
             if (s != sock::invalidSocket) {
                 accepting = true;
-                handOffConnection(dlg, run, s, peer);
+                handOffConnection(service, run, s, peer);
                 continue;
             }
             if (isPassingFailure(sock::lastError())) continue;
         }
-        if (accepting) traceLine(&dlg, "accept error: %d \r\n", sock::lastError());
+        if (accepting) traceLine(service.window(), "accept error: %d \r\n", sock::lastError());
         accepting = false;
         sock::sleepUnlessWoken(run->wakeUp, acceptBackOffMicroseconds);
     }

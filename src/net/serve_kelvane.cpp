@@ -11,7 +11,8 @@ namespace net {
 namespace {
 
 struct Connection {
-    CMonitorDlg& dlg;
+    Service& service;
+    WindowPort& window;
     ListenerRun& run;
     PortSlot& slot;
     std::mutex& guard;
@@ -27,33 +28,33 @@ void applyFrame(Connection& c, const frames::Frame& frame) {
     // The frame's log line is made in the same step: a frame that is
     // answered always has its line, even when the window closes next.
     if (!c.run.whileRunning([&] {
-            effect = frames::kelvaneEffect(frame, inputBits(c.dlg));
-            applyInputUpdate(c.dlg, effect.update, {c.peerAddr, c.run.port});
+            effect = frames::kelvaneEffect(frame, c.window.inputStates());
+            c.window.showInputs(effect.update, {c.peerAddr, c.run.port});
             {
                 std::lock_guard lock(c.guard);
                 c.slot.peerAddr.store(c.peerAddr);
                 c.slot.connSock.store(c.socket);
             }
-            c.dlg.AppendEventLog(c.peerText.c_str());
+            c.window.logFrame(c.peerText);
         })) {
         return;
     }
     sock::send(c.socket, reinterpret_cast<const char*>(effect.reply.data()), 2);
 
     const auto lead = frames::kelvaneLeadBytes(frame);
-    traceLine(&c.dlg, "from:%s   Recv %02x %02x\r\n", c.peerText.c_str(), lead[0], lead[1]);
-    showPeerLabel(c.dlg, c.run.slot, connectedFromText(c.peerText), &c.run);
-    enableOutputButtons(c.dlg, c.run);
+    traceLine(c.window, "from:%s   Recv %02x %02x\r\n", c.peerText.c_str(), lead[0], lead[1]);
+    c.service.showPeerLabel(c.run.slot, connectedFromText(c.peerText), &c.run);
+    c.service.enableOutputButtons(c.run);
 }
 
 void receiveUntilEnd(Connection& c) {
     frames::AssemblyWindow window;
     for (;;) {
-        if (c.dlg.service.stopSeen(c.run)) return;
+        if (c.service.stopSeen(c.run)) return;
         char byte = 0;
         const int got = sock::recv(c.socket, &byte, 1);
         if (got == 0) {
-            if (!c.dlg.service.stopSeen(c.run)) showPeerLabel(c.dlg, c.run.slot, "", &c.run);
+            if (!c.service.stopSeen(c.run)) c.service.showPeerLabel(c.run.slot, "", &c.run);
             return;
         }
         if (got > 0) {
@@ -64,20 +65,26 @@ void receiveUntilEnd(Connection& c) {
         }
         const int error = sock::lastError();
         if (error != sock::wsaEWOULDBLOCK) {
-            if (!c.dlg.service.stopSeen(c.run)) traceLine(&c.dlg, "recv error: %d \r\n", error);
+            if (!c.service.stopSeen(c.run)) traceLine(c.window, "recv error: %d \r\n", error);
             return;
         }
-        if (!c.dlg.service.waitReadable(c.run, c.socket)) return;
+        if (!c.service.waitReadable(c.run, c.socket)) return;
     }
 }
 
 }  // namespace
 
-void serveKelvaneDevice(CMonitorDlg& dlg, ListenerRun& run, sock::Socket s,
+void serveKelvaneDevice(Service& service, ListenerRun& run, sock::Socket s,
                         const sock::SockAddrIn& peer) {
     const auto index = static_cast<std::size_t>(run.slot);
-    Connection c{dlg, run,       dlg.service.portSlots[index], dlg.service.connSockGuards[index],
-                 s,   peer.addr, sock::inetNtoa(peer.addr)};
+    Connection c{service,
+                 service.window(),
+                 run,
+                 service.portSlots[index],
+                 service.connSockGuards[index],
+                 s,
+                 peer.addr,
+                 sock::inetNtoa(peer.addr)};
     sock::setNonBlocking(s, true);
     receiveUntilEnd(c);
 }

@@ -11,7 +11,8 @@ namespace net {
 namespace {
 
 struct Connection {
-    CMonitorDlg& dlg;
+    Service& service;
+    WindowPort& window;
     ListenerRun& run;
     sock::Socket socket;
     std::uint32_t peerAddr;
@@ -20,10 +21,10 @@ struct Connection {
 
 void traceFrame(const Connection& c, const frames::Frame& frame) {
     if (frame.change) {
-        traceLine(&c.dlg, "from:%s   Recv : fc %02x %02x\r\n", c.peerText.c_str(), frame.value,
+        traceLine(c.window, "from:%s   Recv : fc %02x %02x\r\n", c.peerText.c_str(), frame.value,
                   frame.mask);
     } else {
-        traceLine(&c.dlg, "from:%s   Recv : f0 %02x\r\n", c.peerText.c_str(), frame.value);
+        traceLine(c.window, "from:%s   Recv : f0 %02x\r\n", c.peerText.c_str(), frame.value);
     }
 }
 
@@ -33,16 +34,16 @@ void applyFrame(Connection& c, const frames::Frame& frame) {
     // The frame's log line is made in the step that applies it: a frame
     // that is answered always has its line, even when the window closes next.
     if (!c.run.whileRunning([&] {
-            effect = frames::sorrelEffect(frame, inputBits(c.dlg));
+            effect = frames::sorrelEffect(frame, c.window.inputStates());
             if (!effect) return;
-            applyInputUpdate(c.dlg, effect->update, {c.peerAddr, c.run.port});
-            c.dlg.AppendEventLog(c.peerText.c_str());
+            c.window.showInputs(effect->update, {c.peerAddr, c.run.port});
+            c.window.logFrame(c.peerText);
         })) {
         return;
     }
     if (!effect) return;
-    showPeerLabel(c.dlg, c.run.slot, connectedFromText(c.peerText), &c.run);
-    traceLine(&c.dlg, "--to:%s   Send : %02x %02x\r\n", c.peerText.c_str(), effect->reply[0],
+    c.service.showPeerLabel(c.run.slot, connectedFromText(c.peerText), &c.run);
+    traceLine(c.window, "--to:%s   Send : %02x %02x\r\n", c.peerText.c_str(), effect->reply[0],
               effect->reply[1]);
     sock::send(c.socket, reinterpret_cast<const char*>(effect->reply.data()), 2);
 }
@@ -52,7 +53,7 @@ void applyFrame(Connection& c, const frames::Frame& frame) {
 bool receiveFrame(Connection& c, frames::SorrelReader& reader,
                   std::optional<frames::Frame>& frame) {
     do {
-        if (c.dlg.service.stopSeen(c.run)) return false;
+        if (c.service.stopSeen(c.run)) return false;
         char byte = 0;
         int got = 0;
         int error = 0;
@@ -61,14 +62,14 @@ bool receiveFrame(Connection& c, frames::SorrelReader& reader,
             if (got >= 0) break;
             error = sock::lastError();
             if (error != sock::wsaEWOULDBLOCK) break;
-            if (!c.dlg.service.waitReadable(c.run, c.socket)) return false;
+            if (!c.service.waitReadable(c.run, c.socket)) return false;
         }
         if (got <= 0) {
-            if (c.dlg.service.stopSeen(c.run)) return false;
+            if (c.service.stopSeen(c.run)) return false;
             if (got == 0) {
-                showPeerLabel(c.dlg, c.run.slot, "", &c.run);
+                c.service.showPeerLabel(c.run.slot, "", &c.run);
             } else {
-                traceLine(&c.dlg, "recv error: %d \r\n", error);
+                traceLine(c.window, "recv error: %d \r\n", error);
             }
             return false;
         }
@@ -79,13 +80,13 @@ bool receiveFrame(Connection& c, frames::SorrelReader& reader,
 
 }  // namespace
 
-void serveSorrelDevice(CMonitorDlg& dlg, ListenerRun& run, sock::Socket s,
+void serveSorrelDevice(Service& service, ListenerRun& run, sock::Socket s,
                        const sock::SockAddrIn& peer) {
-    Connection c{dlg, run, s, peer.addr, sock::inetNtoa(peer.addr)};
+    Connection c{service, service.window(), run, s, peer.addr, sock::inetNtoa(peer.addr)};
     sock::setNonBlocking(s, true);
     frames::SorrelReader reader;
     for (;;) {
-        if (dlg.service.stopSeen(run)) return;
+        if (service.stopSeen(run)) return;
         std::optional<frames::Frame> frame;
         if (!receiveFrame(c, reader, frame)) return;
         if (frame) applyFrame(c, *frame);

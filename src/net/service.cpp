@@ -7,7 +7,8 @@ std::atomic<std::uint32_t> bindAddress{0};
 
 namespace net {
 
-Service::Service() : outputSenders(std::make_unique<OutputSenders>()) {}
+Service::Service(WindowPort& window)
+    : outputSenders(std::make_unique<OutputSenders>()), window_(window) {}
 
 Service::~Service() = default;
 

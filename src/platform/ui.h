@@ -17,6 +17,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/hand_over.h"
+
 namespace ui {
 
 // End codes of a modal run, as the platform numbers them.
@@ -481,6 +483,7 @@ private:
     // A repaint request from a worker: at most one per control waits for
     // the window thread, however fast the requests come.
     void invalidateFromWorker(int id);
+    void repaintHandedOver();
     bool pressEnter();
 
     void openBackend();
@@ -496,8 +499,9 @@ private:
     std::unique_ptr<detail::WindowBackend> backend_;
     std::unique_ptr<detail::CallGate> gate_;
     std::unique_ptr<detail::WorkerSet> workers_;
-    std::mutex pendingRepaintsMutex_;
-    std::vector<int> pendingRepaints_;
+    // The controls whose repaint workers asked for, on their way to the
+    // window thread.
+    HandOver<std::vector<int>> pendingRepaints_;
     std::vector<Dialog*> modelessWindows_;  // open ones owned by this dialog
 };
 

@@ -139,8 +139,8 @@ void Dialog::openBackend() {
         owner_ != nullptr ? owner_ : (t_modalRuns.empty() ? nullptr : t_modalRuns.back());
     backend_ = detail::createBackend(*this);
     gate_ = std::make_unique<detail::CallGate>(*backend_);
-    std::lock_guard lock(pendingRepaintsMutex_);
-    pendingRepaints_.clear();
+    // What a closed window's deliveries never took is nobody's now.
+    pendingRepaints_.take([](std::vector<int>& ids) { ids.clear(); });
 }
 
 int Dialog::DoModal() {
@@ -266,30 +266,21 @@ bool Dialog::CallOnWindowThread(const std::function<void()>& fn) {
 }
 
 void Dialog::invalidateFromWorker(int id) {
-    {
-        std::lock_guard lock(pendingRepaintsMutex_);
-        if (std::find(pendingRepaints_.begin(), pendingRepaints_.end(), id) !=
-            pendingRepaints_.end()) {
-            return;
-        }
-        pendingRepaints_.push_back(id);
-    }
     // The worker hands the request over and goes on; the colour is decided
     // when the control repaints.
-    try {
-        PostToWindowThread([this, id] {
-            {
-                std::lock_guard lock(pendingRepaintsMutex_);
-                std::erase(pendingRepaints_, id);
-            }
-            backend_->invalidate(id);
-        });
-    } catch (...) {
-        // Not handed over: the next request for the control must be.
-        std::lock_guard lock(pendingRepaintsMutex_);
-        std::erase(pendingRepaints_, id);
-        throw;
-    }
+    pendingRepaints_.give(
+        [id](std::vector<int>& ids) {
+            if (std::find(ids.begin(), ids.end(), id) != ids.end()) return false;
+            ids.push_back(id);
+            return true;
+        },
+        [this] { PostToWindowThread([this] { repaintHandedOver(); }); });
+}
+
+void Dialog::repaintHandedOver() {
+    const std::vector<int> ids =
+        pendingRepaints_.take([](std::vector<int>& waiting) { return std::exchange(waiting, {}); });
+    for (const int id : ids) backend_->invalidate(id);
 }
 
 void Dialog::PostToWindowThread(std::function<void()> fn) {

@@ -29,8 +29,9 @@ bool CMonitorDlg::OnInitDialog() {
 
     serverButton.setText(text::jp("サーバ待機を開始する(&S)"));
     statusLabel.setText(text::jp("停止中"));
-    traceLine(this, "%s",
-              text::jp("ここの部分は開発中のみ表示してるがリリースの時には枠ごと消す\r\n").c_str());
+    net::traceLine(
+        *this, "%s",
+        text::jp("ここの部分は開発中のみ表示してるがリリースの時には枠ごと消す\r\n").c_str());
     initDone.store(0);
     eventLog.forgetNameEdits();
     serverRunning.store(0);
@@ -59,7 +60,7 @@ bool CMonitorDlg::OnInitDialog() {
     logFileEdit.setText(eventLog.path());
 
     restoreLastSettings();
-    traceLine(this, "cfg : %s\r\n", settingsPath.c_str());
+    net::traceLine(*this, "cfg : %s\r\n", settingsPath.c_str());
     initDone.store(1);
     traceEdit.show(false);
     return true;

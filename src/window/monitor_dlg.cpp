@@ -44,6 +44,7 @@ CMonitorDlg::CMonitorDlg()
       portEdit2(this, ids::portEdit2),
       portEdit1(this, ids::portEdit1),
       signalHistory({variant::inputCount, variant::outputCount}, wallclock::localNowMs),
+      service(*this),
       eventLog(
           [this](std::function<void()> body) { return StartWorkerLetGoAtClose(std::move(body)); },
           [this](std::function<void()> work) { PostToWindowThread(std::move(work)); }, *this) {

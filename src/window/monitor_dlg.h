@@ -1,6 +1,7 @@
 // The main window: its controls, the signal states and their history, the
 // settings; it owns the network service (net::Service) and the log
-// (store::EventLog) and calls them.
+// (store::EventLog), calls them on the window thread, and is what they
+// report to (net::WindowPort, store::LogNotices).
 #pragma once
 
 #include <array>
@@ -16,6 +17,7 @@
 #include "history/recorder.h"
 #include "net/service.h"
 #include "platform/fs.h"
+#include "platform/hand_over.h"
 #include "platform/sock.h"
 #include "platform/ui.h"
 #include "store/event_log.h"
@@ -36,7 +38,7 @@ struct OutputControls {
 
 class CHistoryDlg;
 
-class CMonitorDlg : public ui::Dialog, private store::LogNotices {
+class CMonitorDlg : public ui::Dialog, private net::WindowPort, private store::LogNotices {
 public:
     CMonitorDlg();
     ~CMonitorDlg() override;
@@ -65,11 +67,10 @@ public:
     void OnSignalHistory();
     std::unique_ptr<CHistoryDlg> historyDlg;
 
-    // Server and connections (net/).
+    // Server and ON/OFF buttons (window/server_handlers.cpp): the fields to
+    // the network service and its result to the window.
     void OnServerButton();
-    int openListenSockets();
     void toggleDigitalOut(int output);
-    void sendDigitalOut(int slot, int port, const std::uint8_t* bytes, int count);
     // Asks every port to stop and wakes every blocked socket, so that the
     // workers end and the window can join them when it closes.
     void stopWorkersForClose() { service.stopForClose(); }
@@ -136,11 +137,8 @@ public:
 
     // Bytes in the hidden trace box; used on the window thread only.
     std::size_t traceBytes = 0;
-    // Trace text waiting for the window thread, and whether a hand-over of
-    // it is already queued.
-    std::mutex traceMutex;
-    std::string pendingTrace;
-    bool traceFlushQueued = false;
+    // Trace text on its way to the window thread.
+    ui::HandOver<std::string> pendingTrace;
 
     // ---- The network service (net/service.h) ----
     net::Service service;
@@ -152,6 +150,26 @@ public:
     void OnLoggingClicked();
 
 private:
+    void startServer();
+    void stopServer();
+    void flushTrace();
+
+    // What the network service reports (window/network_updates.cpp,
+    // shell/trace_line.cpp).
+    bool startWorker(std::function<void()> body) override { return StartWorker(std::move(body)); }
+    void postToWindow(std::function<void()> work) override { PostToWindowThread(std::move(work)); }
+    bool callOnWindow(const std::function<void()>& work) override {
+        return CallOnWindowThread(work);
+    }
+    void traceText(std::string_view line) override;
+    std::uint8_t inputStates() const override;
+    void showInputs(frames::InputUpdate update, history::Source source) override;
+    void clearInputs() override;
+    void logFrame(const std::string& peerAddress) override { AppendEventLog(peerAddress.c_str()); }
+    void showPeerLabel(int slot, const std::string& text) override;
+    void enableOutputButtons(bool enable) override;
+    void showServerStopped() override;
+
     void showLogNotice(const std::string& text) override { ShowMessage(text); }
     void OnOutputButton1() { toggleDigitalOut(0); }
     void OnOutputButton2() { toggleDigitalOut(1); }
@@ -160,11 +178,3 @@ private:
     void setDefaultTexts();
     void restoreLastSettings();
 };
-
-// The developer trace sink: Kelvane discards the lines, Sorrel appends them
-// to its hidden trace box. Text from outside is always an argument.
-void traceLine(CMonitorDlg* dlg, const char* format, ...)
-#if defined(__GNUC__)
-    __attribute__((format(printf, 2, 3)))
-#endif
-    ;

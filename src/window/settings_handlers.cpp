@@ -111,16 +111,16 @@ int CMonitorDlg::ReadSettingsFile(std::string path) {
     // end within the bounds changes nothing, like one that cannot be opened.
     const auto lines = store::readSettingsFile(path, store::programSettingsKeys);
     if (!lines) {
-        traceLine(this, "%s", text::jp("cfgファイルが無かったからデフォルト\r\n").c_str());
+        net::traceLine(*this, "%s", text::jp("cfgファイルが無かったからデフォルト\r\n").c_str());
         return 0;
     }
-    traceLine(this, "%s", text::jp("cfgファイルが見つかったから処理する\r\n").c_str());
-    traceLine(this, "----------\r\n");
+    net::traceLine(*this, "%s", text::jp("cfgファイルが見つかったから処理する\r\n").c_str());
+    net::traceLine(*this, "----------\r\n");
 
     int result = 0;
     for (const store::SettingsFileLine& line : *lines) {
-        traceLine(this, "%s", line.text.c_str());
-        traceLine(this, "\r\n");
+        net::traceLine(*this, "%s", line.text.c_str());
+        net::traceLine(*this, "\r\n");
         for (const store::SettingChange& change : line.changes) {
             using T = store::SettingTarget;
             switch (change.target) {
@@ -157,7 +157,7 @@ int CMonitorDlg::ReadSettingsFile(std::string path) {
 
     SetTitle(titleText);
     logFileEdit.setText(eventLog.path());
-    traceLine(this, "----------\r\n");
+    net::traceLine(*this, "----------\r\n");
     return result;
 }
 

@@ -64,9 +64,7 @@ TEST_F(Connections, TwoDevicesOnOnePortAreServedSideBySide) {
         // thread has ended, the label shows b.
         const int both = threadCount();
         const auto waitingLabelIs = [&](const std::string& text) {
-            std::lock_guard lock(dlg.service.peerLabelGuard);
-            return dlg.service.pendingPeerLabels[0] &&
-                   dlg.service.pendingPeerLabels[0]->text == text;
+            return dlg.service.peerLabelOnItsWay(0) == text;
         };
         dlg.CallOnWindowThread([&] {
             a.close();
