@@ -1,0 +1,129 @@
+// The network service on its own, with no dialog: a window port of the
+// test's own stands in for the window, and the test's thread is its window
+// thread.
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "net/net_test_support.h"
+#include "net/service.h"
+#include "platform/text.h"
+
+namespace {
+
+using namespace nettest;
+
+class TestWindow : public net::WindowPort {
+public:
+    ~TestWindow() {
+        for (auto& worker : workers_) worker.join();
+    }
+    // Runs fn as the window thread does, then the work posted meanwhile.
+    template <class Fn>
+    void onWindow(Fn&& fn) {
+        std::unique_lock lock(window_);
+        fn();
+        for (;;) {
+            std::function<void()> work;
+            {
+                std::lock_guard queued(guard_);
+                if (posted_.empty()) return;
+                work = std::move(posted_.front());
+                posted_.pop_front();
+            }
+            work();
+        }
+    }
+    std::uint8_t inputs() const { return states_.load(); }
+    std::vector<std::string> logged() {
+        std::lock_guard lock(guard_);
+        return logged_;
+    }
+    std::string peerLabel(int slot) {
+        std::lock_guard lock(guard_);
+        return peerLabels_[static_cast<std::size_t>(slot)];
+    }
+    int stoppedLooks() {
+        std::lock_guard lock(guard_);
+        return stoppedLooks_;
+    }
+
+private:
+    bool startWorker(std::function<void()> body) override {
+        std::lock_guard lock(guard_);
+        workers_.emplace_back(std::move(body));
+        return true;
+    }
+    void postToWindow(std::function<void()> work) override {
+        std::lock_guard lock(guard_);
+        posted_.push_back(std::move(work));
+    }
+    bool callOnWindow(const std::function<void()>& work) override {
+        std::lock_guard lock(window_);
+        work();
+        return true;
+    }
+    void traceText(std::string_view) override {}
+    std::uint8_t inputStates() const override { return states_.load(); }
+    void showInputs(frames::InputUpdate update, history::Source) override {
+        states_.store(frames::applyUpdate(states_.load(), update));
+    }
+    void clearInputs() override { states_.store(0); }
+    void logFrame(const std::string& peerAddress) override {
+        std::lock_guard lock(guard_);
+        logged_.push_back(peerAddress);
+    }
+    void showPeerLabel(int slot, const std::string& text) override {
+        std::lock_guard lock(guard_);
+        peerLabels_[static_cast<std::size_t>(slot)] = text;
+    }
+    void enableOutputButtons(bool) override {}
+    void showServerStopped() override {
+        std::lock_guard lock(guard_);
+        ++stoppedLooks_;
+    }
+
+    std::recursive_mutex window_;
+    std::mutex guard_;
+    std::vector<std::thread> workers_;
+    std::deque<std::function<void()>> posted_;
+    std::atomic<std::uint8_t> states_{0};
+    std::vector<std::string> logged_;
+    std::array<std::string, portSlotCount> peerLabels_;
+    int stoppedLooks_ = 0;
+};
+
+TEST(ServiceRoom, ADeviceIsServedLoggedAndLabelledAndTheStopEndsItWithNoDialog) {
+    bindAddress.store(serverAddress());
+    const int port = freePort();
+    TestWindow window;
+    {
+        net::Service service(window);
+        const auto at = static_cast<std::uint16_t>(port);
+        window.onWindow([&] {
+            const auto twice = service.start({at, std::nullopt, at, std::nullopt});
+            ASSERT_TRUE(twice.has_value());
+            EXPECT_EQ(twice->kind, net::StartFailure::Kind::DuplicatePorts);
+            EXPECT_FALSE(service.start({std::nullopt, at, std::nullopt, std::nullopt}));
+        });
+        Device device(port);
+        device.send({0xFC, 0x01, 0x01});
+        EXPECT_EQ(device.receive(2), (Bytes{0xFC, 0x01}));
+        EXPECT_EQ(window.inputs(), 1u);
+        EXPECT_EQ(window.logged(), (std::vector<std::string>{deviceAddressText}));
+        const std::string connected = text::jp("接続元 : ") + deviceAddressText;
+        EXPECT_TRUE(eventually([&] {
+            window.onWindow([] {});
+            return window.peerLabel(1) == connected;
+        }));
+
+        window.onWindow([&] { service.stop(); });
+        EXPECT_TRUE(device.closedByPeer(hangGuard));
+        EXPECT_TRUE(eventually([&] { return window.stoppedLooks() == 1; }));
+        EXPECT_EQ(window.inputs(), 0u);
+        EXPECT_EQ(window.peerLabel(1), "");
+        service.stopForClose();
+    }
+}
+
+}  // namespace
