@@ -1,7 +1,15 @@
-// The main window: its controls, the signal states and their history, the
-// settings; it owns the network service (net::Service) and the log
-// (store::EventLog), calls them on the window thread, and is what they
-// report to (net::WindowPort, store::LogNotices).
+// The main window and the parts it owns:
+// - its controls, brushes, fonts, title and adapters: window thread only;
+//   workers reach a control only through ui::Control, which carries the call;
+// - the signal states (inputOn, outputOn): atomics, written by connections
+//   (inputs) and by the ON/OFF buttons (outputs), read by anyone;
+// - the signal history (history::Recorder): any thread, under its own lock;
+// - the network service (net::Service): called on the window thread; its
+//   threads report through net::WindowPort, which this window implements;
+// - the log (store::EventLog): lines from connection threads, the rest from
+//   the window thread; it reports through store::LogNotices;
+// - the settings: store/settings_file.h reads and writes values, the window
+//   maps them to its controls (window thread).
 #pragma once
 
 #include <array>
