@@ -1,5 +1,7 @@
 #include "reference_server.h"
 
+#include <algorithm>
+
 namespace bench {
 
 bool ReferenceServer::start(const std::string& address, const std::vector<int>& ports) {
@@ -28,7 +30,11 @@ void ReferenceServer::acceptLoop(sock::Socket listener) {
         sock::setNoDelay(connection);
         std::lock_guard lock(mutex_);
         connections_.push_back(connection);
-        servers_.emplace_back([connection] { serve(connection); });
+        if (style_ == Style::Batched) {
+            servers_.emplace_back([connection] { serveBatched(connection); });
+        } else {
+            servers_.emplace_back([connection] { serve(connection); });
+        }
     }
 }
 
@@ -43,6 +49,30 @@ void ReferenceServer::serve(sock::Socket connection) {
         const char reply[2] = {static_cast<char>(0xF0), frame[2]};
         sock::send(connection, reply, 2);
         have = 0;
+    }
+}
+
+void ReferenceServer::serveBatched(sock::Socket connection) {
+    char bytes[4096];
+    char replies[sizeof bytes];
+    int have = 0;
+    while (true) {
+        const int got = sock::recv(connection, bytes + have, static_cast<int>(sizeof bytes) - have);
+        if (got <= 0) return;
+        have += got;
+        int answered = 0;
+        int at = 0;
+        for (; at + 3 <= have; at += 3) {
+            replies[answered++] = static_cast<char>(0xF0);
+            replies[answered++] = bytes[at + 2];
+        }
+        for (int sent = 0; sent < answered;) {
+            const int put = sock::send(connection, replies + sent, answered - sent);
+            if (put <= 0) return;
+            sent += put;
+        }
+        std::copy(bytes + at, bytes + have, bytes);
+        have -= at;
     }
 }
 

@@ -1,6 +1,8 @@
-// The yardstick: a minimal server in the plainest style, one thread per
-// connection, one recv per 3-byte frame and a 2-byte answer, with none of
-// the monitor's work around it.
+// The yardsticks: minimal servers with none of the monitor's work around
+// them, one thread per connection. The plain one takes one recv per 3-byte
+// frame and sends each 2-byte answer; the batched one reads what the socket
+// holds and answers its whole frames with one send, the limit of this
+// protocol over a socket.
 #pragma once
 
 #include <atomic>
@@ -15,7 +17,8 @@ namespace bench {
 
 class ReferenceServer {
 public:
-    ReferenceServer() = default;
+    enum class Style { OneFramePerRecv, Batched };
+    explicit ReferenceServer(Style style = Style::OneFramePerRecv) : style_(style) {}
     ReferenceServer(const ReferenceServer&) = delete;
     ReferenceServer& operator=(const ReferenceServer&) = delete;
     ~ReferenceServer() { stop(); }
@@ -27,7 +30,9 @@ public:
 private:
     void acceptLoop(sock::Socket listener);
     static void serve(sock::Socket connection);
+    static void serveBatched(sock::Socket connection);
 
+    const Style style_;
     std::atomic<bool> stopping_{false};
     std::vector<sock::Socket> listeners_;
     std::vector<std::thread> acceptors_;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -32,6 +33,7 @@ constexpr bool isKelvane = variant::product == variant::Product::Kelvane;
 const std::string serverAddress = isKelvane ? "127.0.0.2" : "127.0.0.1";
 const std::vector<int> monitorPorts = {21003, 21004, 21005, 21006};
 const std::vector<int> referencePorts = {22003, 22004, 22005, 22006};
+const std::vector<int> batchedPorts = {22013, 22014, 22015, 22016};
 constexpr int roundTripFrames = 20'000;
 constexpr int pipelinedFrames = 100'000;
 constexpr int idleSeconds = 3;
@@ -76,14 +78,27 @@ void printIdleFigures(const char* who, const std::vector<int>& ports) {
     }
 }
 
+// BENCH_WIRE_ONLY set: the round trips and rates only, for quick rounds.
+bool wireOnly() {
+    return std::getenv("BENCH_WIRE_ONLY") != nullptr;
+}
+
 void benchReference() {
+    {
+        bench::ReferenceServer batched(bench::ReferenceServer::Style::Batched);
+        if (!batched.start(serverAddress, batchedPorts)) {
+            std::printf("batched server: cannot listen on %s\n", serverAddress.c_str());
+            return;
+        }
+        measure("batched reference server", batchedPorts);
+    }
     bench::ReferenceServer reference;
     if (!reference.start(serverAddress, referencePorts)) {
         std::printf("reference server: cannot listen on %s\n", serverAddress.c_str());
         return;
     }
     measure("reference server", referencePorts);
-    printIdleFigures("reference server", referencePorts);
+    if (!wireOnly()) printIdleFigures("reference server", referencePorts);
 }
 
 std::size_t linesIn(const std::string& path) {
@@ -217,6 +232,16 @@ void benchMonitor(ui::headless::Window& w, CMonitorDlg& dlg) {
     std::printf("%-28s pipelined, one connection: %.0f frames/s (%ld wrong or missing)\n",
                 (std::string(variant::productName) + ", logging on").c_str(),
                 logged.framesPerSecond, logged.mismatches);
+    const auto loggedTrips =
+        bench::measureRoundTrips(serverAddress, monitorPorts[0], roundTripFrames);
+    std::printf("%-28s round trip over %zu frames: median %.1f us, p90 %.1f us, p99 %.1f us\n",
+                (std::string(variant::productName) + ", logging on").c_str(), loggedTrips.count,
+                loggedTrips.median, loggedTrips.p90, loggedTrips.p99);
+    if (wireOnly()) {
+        w.setCheck(ids::loggingCheck, false);
+        w.click(ids::serverButton);
+        return;
+    }
     printOutageFigure(dlg);
     w.setCheck(ids::loggingCheck, false);
 

@@ -1,9 +1,11 @@
-// Kelvane's connection: a non-blocking socket read one byte at a time into
-// the assembly window, waiting only when no byte is there; a recognised
-// frame is answered at once. The slot's connSock names the connection the
-// output sender uses.
+// Kelvane's connection: a non-blocking socket read for whatever it holds,
+// waiting only when it holds nothing; the bytes go through the assembly
+// window one by one, and the frames of one read are answered together with
+// one send. The slot's connSock names the connection the output sender uses.
 #include <mutex>
+#include <vector>
 
+#include "net/connection_reads.h"
 #include "net/service_threads.h"
 
 namespace net {
@@ -19,57 +21,51 @@ struct Connection {
     sock::Socket socket;
     std::uint32_t peerAddr;
     std::string peerText;
+    std::vector<frames::Frame> frames;
+    std::string replies;
+    std::vector<std::string> logLines;
 };
 
-void applyFrame(Connection& c, const frames::Frame& frame) {
-    frames::FrameEffect effect;
-    // The slot names this connection before the reply goes out, so that a
-    // connection the device opens after seeing the reply is named after it.
-    // The frame's log line is made in the same step: a frame that is
-    // answered always has its line, even when the window closes next.
-    if (!c.run.whileRunning([&] {
-            effect = frames::kelvaneEffect(frame, c.window.inputStates());
-            c.window.showInputs(effect.update, {c.peerAddr, c.run.port});
-            {
-                std::lock_guard lock(c.guard);
-                c.slot.peerAddr.store(c.peerAddr);
-                c.slot.connSock.store(c.socket);
-            }
-            c.window.logFrame(c.peerText);
-        })) {
-        return;
-    }
-    sock::send(c.socket, reinterpret_cast<const char*>(effect.reply.data()), 2);
-
-    const auto lead = frames::kelvaneLeadBytes(frame);
-    traceLine(c.window, "from:%s   Recv %02x %02x\r\n", c.peerText.c_str(), lead[0], lead[1]);
-    c.service.showPeerLabel(c.run.slot, connectedFromText(c.peerText), &c.run);
-    c.service.enableOutputButtons(c.run);
+// The replies go out whole. While this connection is the one the output
+// sender uses, the slot's guard is held for the send, so that an output
+// frame never lands inside a half-sent reply; only that port's sender waits
+// behind a device that reads nothing.
+bool sendReplies(Connection& c) {
+    std::unique_lock lock(c.guard, std::defer_lock);
+    if (c.slot.connSock.load() == c.socket) lock.lock();
+    return sendWhole(c.service, c.run, c.socket, c.replies);
 }
 
-void receiveUntilEnd(Connection& c) {
-    frames::AssemblyWindow window;
-    for (;;) {
-        if (c.service.stopSeen(c.run)) return;
-        char byte = 0;
-        const int got = sock::recv(c.socket, &byte, 1);
-        if (got == 0) {
-            if (!c.service.stopSeen(c.run)) c.service.showPeerLabel(c.run.slot, "", &c.run);
-            return;
-        }
-        if (got > 0) {
-            if (const auto frame = frames::kelvaneFeed(window, static_cast<std::uint8_t>(byte))) {
-                applyFrame(c, *frame);
+// False when the connection must end.
+bool answerFrames(Connection& c) {
+    c.replies.clear();
+    std::uint8_t written = 0;
+    const history::Source source{c.peerAddr, c.run.port};
+    // The slot names this connection before the replies go out, so that a
+    // connection the device opens after seeing a reply is named after it.
+    // Each frame's log line is made in the same step: a frame that is
+    // answered always has its line, even when the window closes next.
+    if (!c.run.whileRunning([&] {
+            for (const frames::Frame& frame : c.frames) {
+                const frames::FrameEffect effect =
+                    frames::kelvaneEffect(frame, c.window.inputStates());
+                c.window.applyInputs(effect.update, source);
+                written |= effect.update.written;
+                c.window.logFrame(c.peerText, c.logLines);
+                c.replies.append(reinterpret_cast<const char*>(effect.reply.data()), 2);
             }
-            continue;
-        }
-        const int error = sock::lastError();
-        if (error != sock::wsaEWOULDBLOCK) {
-            if (!c.service.stopSeen(c.run)) traceLine(c.window, "recv error: %d \r\n", error);
-            return;
-        }
-        if (!c.service.waitReadable(c.run, c.socket)) return;
+            c.window.logRead(c.logLines);
+            std::lock_guard lock(c.guard);
+            c.slot.peerAddr.store(c.peerAddr);
+            c.slot.connSock.store(c.socket);
+        })) {
+        return false;
     }
+    if (!sendReplies(c)) return false;
+    c.window.repaintInputs(written);
+    c.service.showPeerLabel(c.run.slot, connectedFromText(c.peerText), &c.run);
+    c.service.enableOutputButtons(c.run);
+    return true;
 }
 
 }  // namespace
@@ -84,9 +80,20 @@ void serveKelvaneDevice(Service& service, ListenerRun& run, sock::Socket s,
                  service.connSockGuards[index],
                  s,
                  peer.addr,
-                 sock::inetNtoa(peer.addr)};
+                 sock::inetNtoa(peer.addr),
+                 {},
+                 {},
+                 {}};
     sock::setNonBlocking(s, true);
-    receiveUntilEnd(c);
+    frames::AssemblyWindow window;
+    ReadBuffer buffer;
+    while (const auto bytes = readWhatArrived(service, run, s, buffer)) {
+        c.frames.clear();
+        for (const std::uint8_t byte : *bytes) {
+            if (const auto frame = frames::kelvaneFeed(window, byte)) c.frames.push_back(*frame);
+        }
+        if (!c.frames.empty() && !answerFrames(c)) return;
+    }
 }
 
 }  // namespace net

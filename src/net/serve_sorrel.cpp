@@ -1,14 +1,22 @@
-// Sorrel's connection: a non-blocking socket read one byte at a time
-// through the frame reader. Bytes already there are taken without a wait,
-// so that pipelined frames cost one receive a byte; only an empty socket
-// waits until it is readable or the run is woken, and the stop is looked
-// at before every byte, so that it ends the connection even in the middle
-// of a frame.
+// Sorrel's connection: a non-blocking socket read for whatever it holds,
+// waiting only when it holds nothing; the bytes go through the frame reader
+// one by one, and the frames of one read are answered together with one
+// send. The stop is looked at before every receive and every wait, so that
+// it ends the connection even in the middle of a frame.
+#include <algorithm>
+#include <vector>
+
+#include "net/connection_reads.h"
 #include "net/service_threads.h"
 
 namespace net {
 
 namespace {
+
+// The most a frame's two trace lines take: a read's older frames would
+// only push its newer lines out of the trace box.
+constexpr std::size_t traceBytesPerFrame = 80;
+constexpr std::size_t tracedFramesPerRead = traceKeptBytes / traceBytesPerFrame;
 
 struct Connection {
     Service& service;
@@ -17,64 +25,62 @@ struct Connection {
     sock::Socket socket;
     std::uint32_t peerAddr;
     std::string peerText;
+    std::vector<frames::Frame> frames;
+    std::vector<std::optional<frames::FrameEffect>> effects;
+    std::string replies;
+    std::string trace;
+    std::vector<std::string> logLines;
 };
 
-void traceFrame(const Connection& c, const frames::Frame& frame) {
+void traceFrame(Connection& c, const frames::Frame& frame,
+                const std::optional<frames::FrameEffect>& effect) {
+    const char* peer = c.peerText.c_str();
     if (frame.change) {
-        traceLine(c.window, "from:%s   Recv : fc %02x %02x\r\n", c.peerText.c_str(), frame.value,
-                  frame.mask);
+        appendTraceLine(c.trace, "from:%s   Recv : fc %02x %02x\r\n", peer, frame.value,
+                        frame.mask);
     } else {
-        traceLine(c.window, "from:%s   Recv : f0 %02x\r\n", c.peerText.c_str(), frame.value);
+        appendTraceLine(c.trace, "from:%s   Recv : f0 %02x\r\n", peer, frame.value);
+    }
+    if (effect) {
+        appendTraceLine(c.trace, "--to:%s   Send : %02x %02x\r\n", peer, effect->reply[0],
+                        effect->reply[1]);
     }
 }
 
-void applyFrame(Connection& c, const frames::Frame& frame) {
-    traceFrame(c, frame);
-    std::optional<frames::FrameEffect> effect;
-    // The frame's log line is made in the step that applies it: a frame
+// False when the connection must end.
+bool answerFrames(Connection& c) {
+    c.replies.clear();
+    c.effects.clear();
+    std::uint8_t written = 0;
+    const history::Source source{c.peerAddr, c.run.port};
+    // Each frame's log line is made in the step that applies it: a frame
     // that is answered always has its line, even when the window closes next.
     if (!c.run.whileRunning([&] {
-            effect = frames::sorrelEffect(frame, c.window.inputStates());
-            if (!effect) return;
-            c.window.showInputs(effect->update, {c.peerAddr, c.run.port});
-            c.window.logFrame(c.peerText);
-        })) {
-        return;
-    }
-    if (!effect) return;
-    c.service.showPeerLabel(c.run.slot, connectedFromText(c.peerText), &c.run);
-    traceLine(c.window, "--to:%s   Send : %02x %02x\r\n", c.peerText.c_str(), effect->reply[0],
-              effect->reply[1]);
-    sock::send(c.socket, reinterpret_cast<const char*>(effect->reply.data()), 2);
-}
-
-// Receives until a frame is complete or the bytes so far start none; false
-// when the connection ended (the peer closed or the receive failed).
-bool receiveFrame(Connection& c, frames::SorrelReader& reader,
-                  std::optional<frames::Frame>& frame) {
-    do {
-        if (c.service.stopSeen(c.run)) return false;
-        char byte = 0;
-        int got = 0;
-        int error = 0;
-        for (;;) {
-            got = sock::recv(c.socket, &byte, 1);
-            if (got >= 0) break;
-            error = sock::lastError();
-            if (error != sock::wsaEWOULDBLOCK) break;
-            if (!c.service.waitReadable(c.run, c.socket)) return false;
-        }
-        if (got <= 0) {
-            if (c.service.stopSeen(c.run)) return false;
-            if (got == 0) {
-                c.service.showPeerLabel(c.run.slot, "", &c.run);
-            } else {
-                traceLine(c.window, "recv error: %d \r\n", error);
+            for (const frames::Frame& frame : c.frames) {
+                auto effect = frames::sorrelEffect(frame, c.window.inputStates());
+                if (effect) {
+                    c.window.applyInputs(effect->update, source);
+                    written |= effect->update.written;
+                    c.window.logFrame(c.peerText, c.logLines);
+                    c.replies.append(reinterpret_cast<const char*>(effect->reply.data()), 2);
+                }
+                c.effects.push_back(effect);
             }
-            return false;
-        }
-        frame = reader.feed(static_cast<std::uint8_t>(byte));
-    } while (!frame && reader.midFrame());
+            c.window.logRead(c.logLines);
+        })) {
+        return false;
+    }
+    if (!c.replies.empty() && !sendWhole(c.service, c.run, c.socket, c.replies)) return false;
+
+    c.trace.clear();
+    const std::size_t count = c.frames.size();
+    for (std::size_t i = count - std::min(count, tracedFramesPerRead); i < count; ++i) {
+        traceFrame(c, c.frames[i], c.effects[i]);
+    }
+    c.window.traceText(c.trace);
+    if (c.replies.empty()) return true;
+    c.window.repaintInputs(written);
+    c.service.showPeerLabel(c.run.slot, connectedFromText(c.peerText), &c.run);
     return true;
 }
 
@@ -82,14 +88,18 @@ bool receiveFrame(Connection& c, frames::SorrelReader& reader,
 
 void serveSorrelDevice(Service& service, ListenerRun& run, sock::Socket s,
                        const sock::SockAddrIn& peer) {
-    Connection c{service, service.window(), run, s, peer.addr, sock::inetNtoa(peer.addr)};
+    Connection c{
+        service, service.window(), run, s, peer.addr, sock::inetNtoa(peer.addr), {}, {}, {}, {},
+        {}};
     sock::setNonBlocking(s, true);
     frames::SorrelReader reader;
-    for (;;) {
-        if (service.stopSeen(run)) return;
-        std::optional<frames::Frame> frame;
-        if (!receiveFrame(c, reader, frame)) return;
-        if (frame) applyFrame(c, *frame);
+    ReadBuffer buffer;
+    while (const auto bytes = readWhatArrived(service, run, s, buffer)) {
+        c.frames.clear();
+        for (const std::uint8_t byte : *bytes) {
+            if (const auto frame = reader.feed(byte)) c.frames.push_back(*frame);
+        }
+        if (!c.frames.empty() && !answerFrames(c)) return;
     }
 }
 

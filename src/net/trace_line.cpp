@@ -11,23 +11,43 @@
 namespace net {
 
 namespace {
+
 constexpr std::size_t traceLineBytes = 256;
+
+void appendFormatted(std::string& lines, const char* format, va_list args) {
+    char line[traceLineBytes];
+    const int wanted = std::vsnprintf(line, sizeof line, format, args);
+    std::string_view kept(line, std::strlen(line));
+    // A line cut short ends on a whole character, never half of one.
+    if (wanted >= static_cast<int>(sizeof line)) kept = text::truncateCp932(kept, kept.size());
+    lines += kept;
 }
+
+}  // namespace
 
 void traceLine(WindowPort& window, const char* format, ...) {
     if constexpr (variant::product == variant::Product::Kelvane) {
         (void)window;
         (void)format;
     } else {
-        char line[traceLineBytes];
+        std::string line;
         va_list args;
         va_start(args, format);
-        const int wanted = std::vsnprintf(line, sizeof line, format, args);
+        appendFormatted(line, format, args);
         va_end(args);
-        std::string_view kept(line, std::strlen(line));
-        // A line cut short ends on a whole character, never half of one.
-        if (wanted >= static_cast<int>(sizeof line)) kept = text::truncateCp932(kept, kept.size());
-        window.traceText(kept);
+        window.traceText(line);
+    }
+}
+
+void appendTraceLine(std::string& lines, const char* format, ...) {
+    if constexpr (variant::product == variant::Product::Kelvane) {
+        (void)lines;
+        (void)format;
+    } else {
+        va_list args;
+        va_start(args, format);
+        appendFormatted(lines, format, args);
+        va_end(args);
     }
 }
 

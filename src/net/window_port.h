@@ -3,10 +3,12 @@
 // wait for the window thread, which may itself be waiting on the network.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "history/change.h"
 #include "net/frames.h"
@@ -32,12 +34,18 @@ public:
     // Any thread: the input states as bits (bit k-1 for input k).
     virtual std::uint8_t inputStates() const = 0;
     // Any thread: a frame's inputs, with the device and port for the
-    // history; their lamps repaint.
-    virtual void showInputs(frames::InputUpdate update, history::Source source) = 0;
+    // history.
+    virtual void applyInputs(frames::InputUpdate update, history::Source source) = 0;
+    // Any thread: the lamps of the inputs (bit k-1 for input k) repaint,
+    // once for every frame of a read.
+    virtual void repaintInputs(std::uint8_t inputs) = 0;
     // Any thread: every input off, as the end of a listener leaves them.
     virtual void clearInputs() = 0;
-    // Any thread: the log line of the frame a device sent from peerAddress.
-    virtual void logFrame(const std::string& peerAddress) = 0;
+    // Any thread: the log line of the frame a device sent from peerAddress,
+    // made now and kept in lines (nothing while logging is off); logRead
+    // hands a read's lines to the log together, in order, and empties them.
+    virtual void logFrame(const std::string& peerAddress, std::vector<std::string>& lines) = 0;
+    virtual void logRead(std::vector<std::string>& lines) = 0;
 
     // Window thread: the peer label under a port.
     virtual void showPeerLabel(int slot, const std::string& text) = 0;
@@ -53,11 +61,19 @@ protected:
 
 // A developer trace line, formatted like printf into at most 255 bytes cut
 // on a whole character; Kelvane keeps no trace and formats nothing. Text
-// from outside is always an argument.
+// from outside is always an argument. appendTraceLine gathers lines that go
+// to the window together.
 void traceLine(WindowPort& window, const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 2, 3)))
 #endif
     ;
+void appendTraceLine(std::string& lines, const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 2, 3)))
+#endif
+    ;
+// What the trace box keeps of a burst, in bytes: formatting more is waste.
+inline constexpr std::size_t traceKeptBytes = 32 * 1024;
 
 }  // namespace net

@@ -46,6 +46,15 @@ inline constexpr long noTimeLimit = -1;
 // time has passed. Woken wins when both hold. Failed (lastError() says why)
 // when s is no socket.
 Wait waitReadableOrWoken(Socket s, const WakeUp& wakeUp, long timeoutMicroseconds = noTimeLimit);
+// The same for room to send: Readable stands for "s takes bytes again"
+// (or has an error for the next send to report).
+Wait waitWritableOrWoken(Socket s, const WakeUp& wakeUp);
+// Sends every byte on a non-blocking socket, waiting for room while it has
+// none: a partial send is never the end. Woken when the wake-up came first
+// (some bytes may have gone); Failed when a send or the wait failed, with
+// lastError() saying why.
+enum class Sent { Whole, Woken, Failed };
+Sent sendWholeUnlessWoken(Socket s, const char* data, int length, const WakeUp& wakeUp);
 // Blocks until the wake-up is signalled or the time has passed; true when
 // woken.
 bool sleepUnlessWoken(const WakeUp& wakeUp, long timeoutMicroseconds);

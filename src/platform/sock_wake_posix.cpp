@@ -89,6 +89,26 @@ Wait waitReadableOrWoken(Socket s, const WakeUp& wakeUp, long timeoutMicrosecond
     return Wait::Readable;
 }
 
+Wait waitWritableOrWoken(Socket s, const WakeUp& wakeUp) {
+    const int fd = fdOf(s);
+    if (fd < 0) {
+        detail::fail(wsaENOTSOCK);
+        return Wait::Failed;
+    }
+    pollfd entries[2] = {{fd, POLLOUT, 0}, {fdOf(wakeUp.waitEnd()), POLLIN, 0}};
+    const nfds_t count = wakeUp.valid() ? 2 : 1;
+    if (pollUntil(entries, count, noTimeLimit) < 0) {
+        detail::failFromErrno();
+        return Wait::Failed;
+    }
+    if (count == 2 && entries[1].revents != 0) return Wait::Woken;
+    if ((entries[0].revents & POLLNVAL) != 0) {
+        detail::fail(wsaENOTSOCK);
+        return Wait::Failed;
+    }
+    return Wait::Readable;
+}
+
 bool sleepUnlessWoken(const WakeUp& wakeUp, long timeoutMicroseconds) {
     pollfd entry{fdOf(wakeUp.waitEnd()), POLLIN, 0};
     const nfds_t count = wakeUp.valid() ? 1 : 0;

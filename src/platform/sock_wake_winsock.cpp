@@ -111,6 +111,20 @@ Wait waitReadableOrWoken(Socket s, const WakeUp& wakeUp, long timeoutMicrosecond
     return Wait::Readable;
 }
 
+Wait waitWritableOrWoken(Socket s, const WakeUp& wakeUp) {
+    fd_set writable;
+    fd_set readable;
+    FD_ZERO(&writable);
+    FD_ZERO(&readable);
+    FD_SET(static_cast<SOCKET>(s), &writable);
+    if (wakeUp.valid()) FD_SET(static_cast<SOCKET>(wakeUp.waitEnd()), &readable);
+    if (::select(0, &readable, &writable, nullptr, nullptr) == SOCKET_ERROR) return Wait::Failed;
+    if (wakeUp.valid() && FD_ISSET(static_cast<SOCKET>(wakeUp.waitEnd()), &readable)) {
+        return Wait::Woken;
+    }
+    return Wait::Readable;
+}
+
 bool sleepUnlessWoken(const WakeUp& wakeUp, long timeoutMicroseconds) {
     if (!wakeUp.valid()) {
         ::Sleep(static_cast<DWORD>(timeoutMicroseconds / 1000));

@@ -5,7 +5,7 @@
 
 namespace {
 // The box is never shown; keep it from growing without bound.
-constexpr std::size_t traceBoxBytes = 32 * 1024;
+constexpr std::size_t traceBoxBytes = net::traceKeptBytes;
 }  // namespace
 
 void CMonitorDlg::traceText(std::string_view line) {

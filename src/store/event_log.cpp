@@ -91,22 +91,36 @@ std::string EventLog::rescueFileTimeNow() {
 void EventLog::append(std::string_view peerAddress, std::span<const std::int32_t> inputs,
                       std::span<const std::int32_t> outputs) {
     if (!logging()) return;
-    OwedLine line;
-    line.record = csvDataLine(timestampNow(), peerAddress, inputs, outputs);
+    std::vector<std::string> records{record(peerAddress, inputs, outputs)};
+    append(records);
+}
+
+std::string EventLog::record(std::string_view peerAddress, std::span<const std::int32_t> inputs,
+                             std::span<const std::int32_t> outputs) {
+    return csvDataLine(timestampNow(), peerAddress, inputs, outputs);
+}
+
+void EventLog::append(std::vector<std::string>& records) {
+    if (records.empty()) return;
+    std::vector<OwedLine> lines(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) lines[i].record = std::move(records[i]);
+    records.clear();
     const std::string file = path();
     // The line that takes the flag is the next one in the queue, so that
     // the fresh header comes before the first record after the edit. The
-    // names are taken after the flag: the line carries the names that made
-    // it ask.
+    // names are taken after the flag: the lines carry the names that made
+    // them ask.
     std::lock_guard order(orderGuard_);
-    line.headerFirst = namesEdited_.exchange(false);
+    lines.front().headerFirst = namesEdited_.exchange(false);
+    std::shared_ptr<const std::string> header;
     {
         std::lock_guard names(namesGuard_);
-        line.header = header_;
+        header = header_;
     }
-    const bool headerFirst = line.headerFirst;
+    for (OwedLine& line : lines) line.header = header;
+    const bool headerFirst = lines.front().headerFirst;
     // A dropped line's fresh header is still owed to the next line.
-    if (!writer_.add(file, std::move(line)) && headerFirst) namesEdited_.store(true);
+    if (writer_.add(file, lines) == 0 && headerFirst) namesEdited_.store(true);
 }
 
 void EventLog::showToldNotices() {

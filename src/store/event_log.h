@@ -73,6 +73,13 @@ public:
     // once; any thread. Nothing while logging is off.
     void append(std::string_view peerAddress, std::span<const std::int32_t> inputs,
                 std::span<const std::int32_t> outputs);
+    // The same in two steps, for the frames of one read: each frame's
+    // record is made as the frame is applied, and the records go to the
+    // writer together, in order, under the names in force then (records is
+    // emptied).
+    std::string record(std::string_view peerAddress, std::span<const std::int32_t> inputs,
+                       std::span<const std::int32_t> outputs);
+    void append(std::vector<std::string>& records);
 
     // The close, on the window thread: waits about a second for the writer,
     // saves what it still owes into a file of its own beside the log (or

@@ -285,30 +285,32 @@ LogOpener LogWriter::opener() const {
     return state_->opener;
 }
 
-bool LogWriter::add(const std::string& path, OwedLine line) {
+std::size_t LogWriter::add(const std::string& path, std::span<OwedLine> lines) {
     State& s = *state_;
     std::vector<std::string> notices;
-    bool added = false;
+    std::size_t added = 0;
     {
         std::lock_guard lock(s.mutex);
-        if (s.finished) return false;
-        if (s.owed >= maxOwedLines) {
-            ++s.dropped;
+        if (s.finished) return 0;
+        const std::size_t room = maxOwedLines - std::min(s.owed, maxOwedLines);
+        added = std::min(room, lines.size());
+        if (added < lines.size()) {
+            s.dropped += lines.size() - added;
             if (!s.droppingTold) {
                 s.droppingTold = true;
                 notices.push_back(queueFullText());
             }
-        } else {
+        }
+        if (added > 0) {
             auto& slot = s.files[path];
             if (!slot) {
                 slot = std::make_unique<State::File>();
                 slot->firstOwed = s.nextOrder++;
             }
             State::File& file = *slot;
-            file.lines.push_back(std::move(line));
-            ++s.owed;
+            for (std::size_t i = 0; i < added; ++i) file.lines.push_back(std::move(lines[i]));
+            s.owed += added;
             s.latestPath = path;
-            added = true;
             if (file.writerRunning) {
                 file.newLineSinceFailure = true;
                 file.wake.notify_one();

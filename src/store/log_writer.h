@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -77,9 +78,12 @@ public:
     void useOpener(LogOpener opener);
     LogOpener opener() const;
 
-    // Owes the line to the file at path and returns at once; false when the
-    // queue is full and the line is dropped (counted, and told).
-    bool add(const std::string& path, OwedLine line);
+    // Owes the lines, in order, to the file at path and returns at once,
+    // with one wake-up of the file's writer for them all. The lines a full
+    // queue drops (the last ones) are counted and told; returns how many
+    // were taken.
+    std::size_t add(const std::string& path, std::span<OwedLine> lines);
+    bool add(const std::string& path, OwedLine line) { return add(path, {&line, 1}) == 1; }
 
     // Waits up to `bound` until every owed line is written, then stops the
     // writers; one still stuck in the file system writes nothing more.

@@ -8,9 +8,9 @@
 namespace {
 
 template <std::size_t N>
-std::vector<std::int32_t> snapshotStates(const std::array<std::atomic<std::int32_t>, N>& states) {
-    std::vector<std::int32_t> values;
-    for (const auto& state : states) values.push_back(state.load());
+std::array<std::int32_t, N> snapshotStates(const std::array<std::atomic<std::int32_t>, N>& states) {
+    std::array<std::int32_t, N> values{};
+    for (std::size_t k = 0; k < N; ++k) values[k] = states[k].load();
     return values;
 }
 
@@ -20,6 +20,16 @@ void CMonitorDlg::AppendEventLog(const char* peerAddress) {
     if (!eventLog.logging()) return;
     eventLog.append(peerAddress != nullptr ? peerAddress : "", snapshotStates(inputOn),
                     snapshotStates(outputOn));
+}
+
+void CMonitorDlg::logFrame(const std::string& peerAddress, std::vector<std::string>& lines) {
+    if (!eventLog.logging()) return;
+    lines.push_back(
+        eventLog.record(peerAddress, snapshotStates(inputOn), snapshotStates(outputOn)));
+}
+
+void CMonitorDlg::logRead(std::vector<std::string>& lines) {
+    eventLog.append(lines);
 }
 
 void CMonitorDlg::OnLoggingClicked() {

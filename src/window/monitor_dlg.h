@@ -171,9 +171,11 @@ private:
     }
     void traceText(std::string_view line) override;
     std::uint8_t inputStates() const override;
-    void showInputs(frames::InputUpdate update, history::Source source) override;
+    void applyInputs(frames::InputUpdate update, history::Source source) override;
+    void repaintInputs(std::uint8_t inputs) override;
     void clearInputs() override;
-    void logFrame(const std::string& peerAddress) override { AppendEventLog(peerAddress.c_str()); }
+    void logFrame(const std::string& peerAddress, std::vector<std::string>& lines) override;
+    void logRead(std::vector<std::string>& lines) override;
     void showPeerLabel(int slot, const std::string& text) override;
     void enableOutputButtons(bool enable) override;
     void showServerStopped() override;

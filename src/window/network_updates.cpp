@@ -11,7 +11,7 @@ std::uint8_t CMonitorDlg::inputStates() const {
     return static_cast<std::uint8_t>(bits);
 }
 
-void CMonitorDlg::showInputs(frames::InputUpdate update, history::Source source) {
+void CMonitorDlg::applyInputs(frames::InputUpdate update, history::Source source) {
     // The states and their history change together, so that the history
     // has them in the order the connections applied them.
     signalHistory.change(source, [&] {
@@ -20,10 +20,13 @@ void CMonitorDlg::showInputs(frames::InputUpdate update, history::Source source)
         }
         return history::RowWrite{update.written, update.values};
     });
+}
+
+void CMonitorDlg::repaintInputs(std::uint8_t inputs) {
     // A repaint request is harmless whoever owns the window by now, and it
     // is handed over without waiting: a frame costs no trip to the window.
     for (std::size_t k = 0; k < inputControls.size(); ++k) {
-        if ((update.written >> k & 1u) != 0) inputControls[k].lamp.invalidate();
+        if ((inputs >> k & 1u) != 0) inputControls[k].lamp.invalidate();
     }
 }
 

@@ -91,9 +91,11 @@ Bytes receiveFrom(sock::Socket s, std::size_t count, std::chrono::milliseconds l
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) break;
         if (sock::selectReadable(s, static_cast<long>(left.count())) != 1) break;
-        char byte = 0;
-        if (sock::recv(s, &byte, 1) != 1) break;
-        got.push_back(static_cast<std::uint8_t>(byte));
+        char bytes[4096];
+        const int want = static_cast<int>(std::min(sizeof bytes, count - got.size()));
+        const int n = sock::recv(s, bytes, want);
+        if (n <= 0) break;
+        got.insert(got.end(), bytes, bytes + n);
     }
     return got;
 }

@@ -65,13 +65,18 @@ private:
     }
     void traceText(std::string_view) override {}
     std::uint8_t inputStates() const override { return states_.load(); }
-    void showInputs(frames::InputUpdate update, history::Source) override {
+    void applyInputs(frames::InputUpdate update, history::Source) override {
         states_.store(frames::applyUpdate(states_.load(), update));
     }
+    void repaintInputs(std::uint8_t) override {}
     void clearInputs() override { states_.store(0); }
-    void logFrame(const std::string& peerAddress) override {
+    void logFrame(const std::string& peerAddress, std::vector<std::string>& lines) override {
+        lines.push_back(peerAddress);
+    }
+    void logRead(std::vector<std::string>& lines) override {
         std::lock_guard lock(guard_);
-        logged_.push_back(peerAddress);
+        logged_.insert(logged_.end(), lines.begin(), lines.end());
+        lines.clear();
     }
     void showPeerLabel(int slot, const std::string& text) override {
         std::lock_guard lock(guard_);
