@@ -97,34 +97,40 @@ void sendOutputFrame(Service& service, std::size_t index, int port,
     PortSlot& slot = service.portSlots[index];
     const char* data = reinterpret_cast<const char*>(frame.data());
     constexpr int count = 3;
-    {
-        // Held while sending, so the connection thread cannot close the
-        // socket in between; that thread never waits for the window while
-        // holding it.
-        std::unique_lock lock(service.connSockGuards[index]);
-        const sock::Socket open = slot.connSock.load();
-        if (open != 0) {
-            traceLine(window, "send:\r\n");
-            const bool sent = sock::send(open, data, count) != sock::socketError;
-            const int error = sock::lastError();
-            lock.unlock();
-            if (!sent) traceFailure(window, "send", error);
-            return;
-        }
-    }
-
     std::shared_ptr<sock::WakeUp> wakeUp;
     {
         std::lock_guard lock(service.outputSenders->mutex);
         wakeUp = service.outputSenders->wakeUp;
     }
+    {
+        // Held while sending, so that the connection thread neither closes
+        // the socket nor sends a reply in between; a frame is sent whole,
+        // waiting for room while the device reads nothing, until a stop or
+        // the close.
+        std::unique_lock lock(service.connSockGuards[index]);
+        const sock::Socket open = slot.connSock.load();
+        if (open != 0) {
+            traceLine(window, "send:\r\n");
+            const sock::Sent sent = sock::sendWholeUnlessWoken(open, data, count, *wakeUp);
+            const int error = sock::lastError();
+            lock.unlock();
+            if (sent == sock::Sent::Failed) traceFailure(window, "send", error);
+            return;
+        }
+    }
+
     traceLine(window, "newsocket\r\n");
     const sock::Socket own = sock::tcpSocket();
     if (own == sock::invalidSocket) {
         traceFailure(window, "socket", sock::lastError());
         return;
     }
-    sock::bind(own, {0, bindAddress.load()});
+    // From any other address the device would not know the frame's sender.
+    if (sock::bind(own, {0, bindAddress.load()}) != 0) {
+        traceFailure(window, "bind", sock::lastError());
+        sock::closesocket(own);
+        return;
+    }
     sock::setReceiveTimeout(own, senderReceiveTimeoutMilliseconds);
     const std::uint32_t peer = slot.peerAddr.load();
     traceLine(window, "connect:%s:%d\r\n", sock::inetNtoa(peer).c_str(), port);
@@ -137,7 +143,7 @@ void sendOutputFrame(Service& service, std::size_t index, int port,
         return;
     }
     traceLine(window, "send:\r\n");
-    if (sock::send(own, data, count) == sock::socketError) {
+    if (sock::sendWholeUnlessWoken(own, data, count, *wakeUp) == sock::Sent::Failed) {
         traceFailure(window, "send", sock::lastError());
     }
     sock::closesocket(own);

@@ -123,6 +123,10 @@ void Service::stop() {
         portSlots[i].state.compare_exchange_strong(listening, StopRequested);
         showPeerLabel(static_cast<int>(i), "", nullptr);
     }
+    // A sender that waits for room on a device's connection holds the slot
+    // that the connection needs to end: it lets go first, and the senders
+    // are waited for only once the connections have ended.
+    if constexpr (variant::outputCount > 0) stopOutputSenders(false);
     stopListeners();
     if constexpr (variant::outputCount > 0) {
         stopOutputSenders(true);
