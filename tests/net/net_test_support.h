@@ -59,6 +59,8 @@ public:
     Device& operator=(const Device&) = delete;
 
     bool connected() const { return socket_ != sock::invalidSocket; }
+    // Small sends go at once, not held back until the last one is answered.
+    void sendAtOnce() const { sock::setNoDelay(socket_); }
     void send(const Bytes& bytes);
     // Sends the bytes one at a time with a pause after each.
     void sendSlowly(const Bytes& bytes, std::chrono::milliseconds pause);

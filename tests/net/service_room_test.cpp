@@ -1,8 +1,10 @@
 // The network service on its own, with no dialog: a window port of the
 // test's own stands in for the window, and the test's thread is its window
 // thread.
+#include <algorithm>
 #include <deque>
 #include <mutex>
+#include <random>
 #include <thread>
 
 #include "net/net_test_support.h"
@@ -129,6 +131,73 @@ TEST(ServiceRoom, ADeviceIsServedLoggedAndLabelledAndTheStopEndsItWithNoDialog) 
         EXPECT_EQ(window.peerLabel(1), "");
         service.stopForClose();
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The replies to a byte stream as the recogniser gives them fed byte by
+// byte, with the input states each frame leaves.
+Bytes repliesFedByteByByte(const Bytes& stream) {
+    Bytes replies;
+    std::uint8_t inputs = 0;
+    frames::AssemblyWindow window;
+    frames::SorrelReader reader;
+    for (const std::uint8_t byte : stream) {
+        std::optional<frames::FrameEffect> effect;
+        if constexpr (isKelvane) {
+            if (const auto frame = frames::kelvaneFeed(window, byte)) {
+                effect = frames::kelvaneEffect(*frame, inputs);
+            }
+        } else {
+            if (const auto frame = reader.feed(byte)) effect = frames::sorrelEffect(*frame, inputs);
+        }
+        if (!effect) continue;
+        inputs = frames::applyUpdate(inputs, effect->update);
+        replies.insert(replies.end(), effect->reply.begin(), effect->reply.end());
+    }
+    return replies;
+}
+
+TEST(ServiceRoom, FramesAndNoiseCutIntoReadsAnywhereAreAnsweredAsByteByByte) {
+    bindAddress.store(serverAddress());
+    const int port = freePort();
+    std::mt19937 random(20261209);
+    Bytes stream;
+    const std::uint8_t pieces[] = {0xFC, 0xFA, 0xF0, 0x00, 0x01, 0x05, 0x07, 0x1F, 0xFF, 0x42};
+    for (int n = 0; n < 3000; ++n) stream.push_back(pieces[random() % std::size(pieces)]);
+    const Bytes expected = repliesFedByteByByte(stream);
+    ASSERT_GT(expected.size(), 200u);
+
+    TestWindow window;
+    net::Service service(window);
+    window.onWindow([&] {
+        EXPECT_FALSE(service.start(
+            {static_cast<std::uint16_t>(port), std::nullopt, std::nullopt, std::nullopt}));
+    });
+    Device device(port);
+    device.sendAtOnce();
+    Bytes replies;
+    // Each piece goes once the replies of the one before have come, so that
+    // reads end wherever a piece ends: in a frame, between frames, in noise.
+    for (std::size_t at = 0; at < stream.size();) {
+        const std::size_t length = std::min<std::size_t>(1 + random() % 7, stream.size() - at);
+        const Bytes piece(stream.begin() + static_cast<std::ptrdiff_t>(at),
+                          stream.begin() + static_cast<std::ptrdiff_t>(at + length));
+        at += length;
+        device.send(piece);
+        const std::size_t owed =
+            repliesFedByteByByte(
+                Bytes(stream.begin(), stream.begin() + static_cast<std::ptrdiff_t>(at)))
+                .size();
+        const Bytes got = device.receive(owed - replies.size());
+        replies.insert(replies.end(), got.begin(), got.end());
+        ASSERT_EQ(replies.size(), owed) << "after " << at << " bytes";
+    }
+    EXPECT_EQ(replies, expected);
+    window.onWindow([&] { service.stop(); });
+    service.stopForClose();
 }
 
 }  // namespace
