@@ -100,12 +100,24 @@ private:
     int stoppedLooks_ = 0;
 };
 
+// Stops the service on every way out of a test, so that no thread of it
+// outlives the window it reports to.
+struct StoppedAtTheEnd {
+    TestWindow& window;
+    net::Service& service;
+    ~StoppedAtTheEnd() {
+        window.onWindow([this] { service.stop(); });
+        service.stopForClose();
+    }
+};
+
 TEST(ServiceRoom, ADeviceIsServedLoggedAndLabelledAndTheStopEndsItWithNoDialog) {
     bindAddress.store(serverAddress());
     const int port = freePort();
     TestWindow window;
     {
         net::Service service(window);
+        const StoppedAtTheEnd stopped{window, service};
         const auto at = static_cast<std::uint16_t>(port);
         window.onWindow([&] {
             const auto twice = service.start({at, std::nullopt, at, std::nullopt});
@@ -129,7 +141,6 @@ TEST(ServiceRoom, ADeviceIsServedLoggedAndLabelledAndTheStopEndsItWithNoDialog) 
         EXPECT_TRUE(eventually([&] { return window.stoppedLooks() == 1; }));
         EXPECT_EQ(window.inputs(), 0u);
         EXPECT_EQ(window.peerLabel(1), "");
-        service.stopForClose();
     }
 }
 
@@ -172,6 +183,7 @@ TEST(ServiceRoom, FramesAndNoiseCutIntoReadsAnywhereAreAnsweredAsByteByByte) {
 
     TestWindow window;
     net::Service service(window);
+    const StoppedAtTheEnd stopped{window, service};
     window.onWindow([&] {
         EXPECT_FALSE(service.start(
             {static_cast<std::uint16_t>(port), std::nullopt, std::nullopt, std::nullopt}));
@@ -196,8 +208,6 @@ TEST(ServiceRoom, FramesAndNoiseCutIntoReadsAnywhereAreAnsweredAsByteByByte) {
         ASSERT_EQ(replies.size(), owed) << "after " << at << " bytes";
     }
     EXPECT_EQ(replies, expected);
-    window.onWindow([&] { service.stop(); });
-    service.stopForClose();
 }
 
 }  // namespace
