@@ -323,3 +323,30 @@ TEST_F(LogFaults, TheFolderComingAndGoingUnderStreamingDevicesBreaksNoReply) {
 }
 
 }  // namespace
+
+namespace {
+
+class PipelinedLog : public LogFaults {};
+
+TEST_F(PipelinedLog, FramesSentBackToBackLeaveEveryLineOnceAndInOrder) {
+    const int port = freePort();
+    constexpr int frameCount = 5'000;
+    runMonitor([&](Window& w, CMonitorDlg& dlg) {
+        logInto(w, dlg, pathOf("pipelined.csv"));
+        startWith(w, {str(port), "", "", ""});
+        Device device(port);
+        Bytes frames;
+        Bytes expected;
+        for (int n = 0; n < frameCount; ++n) {
+            const Bytes frame = countedFrame(n);
+            frames.insert(frames.end(), frame.begin(), frame.end());
+            expected.insert(expected.end(), {0xF0, frame.back()});
+        }
+        device.send(frames);
+        EXPECT_EQ(device.receive(expected.size(), hangGuard), expected);
+        EXPECT_TRUE(holds("pipelined.csv", frameCount + 1));
+    });
+    EXPECT_EQ(recordsOf("pipelined.csv"), counted(0, frameCount));
+}
+
+}  // namespace
