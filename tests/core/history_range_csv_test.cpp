@@ -31,7 +31,7 @@ TEST(HistoryRangeCsv, ARangeReadBackGivesItsChangesAtWholeSeconds) {
     for (const Change& c :
          {change(at093000 - 5000, 0b000001, device10), change(at093000 + 250, 0b000011, device10),
           change(at093000 + 1999, 0b001011, 0), change(at093000 + 3000, 0b001011, 0, true),
-          change(at093000 + 3500, 0b001000, 0, true), change(at093000 + 4000, 0b001000, 0),
+          change(at093000 + 3500, 0b000011, 0, true), change(at093000 + 4000, 0b000000, 0),
           change(at093000 + 4500, 0b101100, device10), change(at093000 + 9000, 0, device10)}) {
         timeline.append(c);
     }
@@ -49,7 +49,7 @@ TEST(HistoryRangeCsv, ARangeReadBackGivesItsChangesAtWholeSeconds) {
     }
     EXPECT_EQ(changes, (std::vector<Change>{change(at093000, 0b000011, device10),
                                             change(at093000 + 1000, 0b001011, 0),
-                                            change(at093000 + 4000, 0b001000, 0),
+                                            change(at093000 + 4000, 0b000000, 0),
                                             change(at093000 + 4000, 0b101100, device10)}));
     EXPECT_EQ(reader.names(), (std::vector<history::NamesInForce>{{at093000, names}}));
 }
