@@ -30,16 +30,33 @@ bool Timeline::append(Change change) {
         if (changed == 0) return false;
     }
     if (chunks_.empty() || chunks_.back()->count == chunkSize) {
+        const std::optional<Change> before = size_ > 0 ? std::optional(back()) : std::nullopt;
         dropOldChunks(change.time);
         chunks_.push_back(std::make_shared<Chunk>());
         chunks_.back()->firstChanged = changed;
+        for (int row = 0; row < rows_.count(); ++row) {
+            chunks_.back()->tallies[static_cast<std::size_t>(row)] =
+                RowTally(change.time, before ? rowStateOf(*before, rows_, row) : RowState::None);
+        }
     }
     Chunk& chunk = *chunks_.back();
+    tally(chunk, change, changed);
     chunk.changes[chunk.count++] = change;
     chunk.seen = chunk.seen | statesOf(change, rows_);
     chunk.changed = static_cast<RowMask>(chunk.changed | changed);
     ++size_;
     return true;
+}
+
+// Only the rows the change altered are stepped: a tally counts the time a
+// row spent in a state when the row leaves it, or when a range ends.
+void Timeline::tally(Chunk& chunk, const Change& change, RowMask changed) const {
+    for (int row = 0; row < rows_.count(); ++row) {
+        if ((changed & (1u << row)) != 0) {
+            chunk.tallies[static_cast<std::size_t>(row)].step(change.time,
+                                                              rowStateOf(change, rows_, row));
+        }
+    }
 }
 
 // Whole chunks go, so that every chunk but the last stays full.
@@ -100,34 +117,49 @@ std::vector<Column> Timeline::columns(double start, double width, int count) con
     return result;
 }
 
-std::optional<std::size_t> Timeline::nearestChange(TimeMs time, RowMask rows) const {
-    // A chunk whose summary lacks the rows is passed over whole.
-    const std::size_t split = lowerBound(time);
-    std::optional<std::size_t> after;
-    for (std::size_t i = split; i < size_ && !after;) {
-        const std::size_t chunkStart = i - i % chunkSize;
+// A chunk whose summary lacks the rows is passed over whole.
+std::optional<std::size_t> Timeline::firstChangeFrom(std::size_t index, RowMask rows) const {
+    for (std::size_t i = index; i < size_;) {
         if ((chunkOf(i).changed & rows) == 0) {
-            i = chunkStart + chunkOf(i).count;
+            i = chunkEnd(i);
         } else if ((changedAt(i) & rows) != 0) {
-            after = i;
+            return i;
         } else {
             ++i;
         }
     }
-    std::optional<std::size_t> before;
-    for (std::size_t i = split; i > 0 && !before;) {
-        const std::size_t index = i - 1;
-        if ((chunkOf(index).changed & rows) == 0) {
-            i = index - index % chunkSize;
-        } else if ((changedAt(index) & rows) != 0) {
-            before = index;
+    return std::nullopt;
+}
+
+std::optional<std::size_t> Timeline::lastChangeBefore(std::size_t index, RowMask rows) const {
+    for (std::size_t i = index; i > 0;) {
+        const std::size_t before = i - 1;
+        if ((chunkOf(before).changed & rows) == 0) {
+            i = before - before % chunkSize;
+        } else if ((changedAt(before) & rows) != 0) {
+            return before;
         } else {
             --i;
         }
     }
+    return std::nullopt;
+}
+
+std::optional<std::size_t> Timeline::nearestChange(TimeMs time, RowMask rows) const {
+    const std::size_t split = lowerBound(time);
+    const std::optional<std::size_t> after = firstChangeFrom(split, rows);
+    const std::optional<std::size_t> before = lastChangeBefore(split, rows);
     if (!before) return after;
     if (!after) return before;
     return time - at(*before).time <= at(*after).time - time ? before : after;
+}
+
+std::optional<std::size_t> Timeline::nextChange(TimeMs time, RowMask rows) const {
+    return firstChangeFrom(lowerBound(time + 1), rows);
+}
+
+std::optional<std::size_t> Timeline::previousChange(TimeMs time, RowMask rows) const {
+    return lastChangeBefore(lowerBound(time), rows);
 }
 
 void Timeline::follow(const Timeline& source) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "history/change.h"
+#include "history/row_tally.h"
 
 namespace history {
 
@@ -62,6 +63,20 @@ public:
     std::vector<Column> columns(double start, double width, int count) const;
     // The change of one of the rows nearest to time; nothing when none.
     std::optional<std::size_t> nearestChange(TimeMs time, RowMask rows) const;
+    // The first change of one of the rows after time, and the last before.
+    std::optional<std::size_t> nextChange(TimeMs time, RowMask rows) const;
+    std::optional<std::size_t> previousChange(TimeMs time, RowMask rows) const;
+
+    // The index past the chunk that holds index.
+    std::size_t chunkEnd(std::size_t index) const {
+        return index - index % chunkSize + chunkOf(index).count;
+    }
+    // What row did from the first to the last change of the chunk that
+    // starts at index (a multiple of chunkSize above 0), beginning in the
+    // state the change before left it.
+    const RowTally& chunkTally(std::size_t chunkStart, int row) const {
+        return chunkOf(chunkStart).tallies[static_cast<std::size_t>(row)];
+    }
 
     // Becomes a copy of source, sharing its full chunks; cheap when called
     // again: only what source gained or dropped since is looked at.
@@ -74,9 +89,13 @@ private:
         RowStates seen;            // every state any of its changes leaves
         RowMask changed = 0;       // every row any of its changes altered
         RowMask firstChanged = 0;  // what its first change altered
+        std::array<RowTally, maxRows> tallies;
     };
     const Chunk& chunkOf(std::size_t index) const { return *chunks_[index / chunkSize]; }
     void dropOldChunks(TimeMs newest);
+    void tally(Chunk& chunk, const Change& change, RowMask changed) const;
+    std::optional<std::size_t> firstChangeFrom(std::size_t index, RowMask rows) const;
+    std::optional<std::size_t> lastChangeBefore(std::size_t index, RowMask rows) const;
 
     RowSet rows_;
     std::optional<Bound> bound_;
