@@ -1,6 +1,8 @@
 // The conformance driver on the Qt backend: events sent to the real
 // widgets as the window system delivers them, offscreen or on an X server.
 // Refuses nothing.
+#include <gtest/gtest.h>
+
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QClipboard>
@@ -213,6 +215,11 @@ public:
         ++running_;
         QWidget* window = windowOf(dialog);
         QTimer::singleShot(0, window, [this, window, &dialog, script] {
+            // Keys reach a window once it is active, which on a real screen
+            // comes some time after it is shown.
+            if (!QTest::qWaitForWindowActive(window, deadlineMs)) {
+                ADD_FAILURE() << "the dialog never became the active window";
+            }
             QtDriver driver(dialog);
             (*script)(driver);
             --running_;
