@@ -264,6 +264,11 @@ TEST_F(ConnectionFaults, AWorkerThatThrowsHangsNeitherTheStopNorTheClose) {
         next.send({0xFC, 0x01, 0x01});
         EXPECT_EQ(next.receive(2), (Bytes{0xFC, 0x01}));
         EXPECT_TRUE(eventually([&] { return w.invalidationCount(ids::inputLamp1) > paints; }));
+        // The frame's last hand-over, its peer label, is taken before the
+        // next hand-over is made to fail, so that the failure is the
+        // listener's own.
+        EXPECT_TRUE(eventually(
+            [&] { return w.text(ids::peerLabel1) == connectedFrom(deviceAddressText); }));
         if constexpr (!isKelvane) {
             // Sorrel's listener traces every pending connection: that
             // hand-over fails, and the listener ends with its slot Idle.
