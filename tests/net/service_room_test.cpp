@@ -17,8 +17,16 @@ using namespace nettest;
 
 class TestWindow : public net::WindowPort {
 public:
-    ~TestWindow() {
-        for (auto& worker : workers_) worker.join();
+    ~TestWindow() { joinWorkers(); }
+    // As the window joins its workers at its close, before the service
+    // they run in goes.
+    void joinWorkers() {
+        std::vector<std::thread> workers;
+        {
+            std::lock_guard lock(guard_);
+            workers.swap(workers_);
+        }
+        for (auto& worker : workers) worker.join();
     }
     // Runs fn as the window thread does, then the work posted meanwhile.
     template <class Fn>
@@ -108,6 +116,7 @@ struct StoppedAtTheEnd {
     ~StoppedAtTheEnd() {
         window.onWindow([this] { service.stop(); });
         service.stopForClose();
+        window.joinWorkers();
     }
 };
 
