@@ -86,14 +86,10 @@ void serveKelvaneDevice(Service& service, ListenerRun& run, sock::Socket s,
                  {}};
     sock::setNonBlocking(s, true);
     frames::AssemblyWindow window;
-    ReadBuffer buffer;
-    while (const auto bytes = readWhatArrived(service, run, s, buffer)) {
-        c.frames.clear();
-        for (const std::uint8_t byte : *bytes) {
-            if (const auto frame = frames::kelvaneFeed(window, byte)) c.frames.push_back(*frame);
-        }
-        if (!c.frames.empty() && !answerFrames(c)) return;
-    }
+    serveReads(
+        service, run, s, c.frames,
+        [&window](std::uint8_t byte) { return frames::kelvaneFeed(window, byte); },
+        [&c] { return answerFrames(c); });
 }
 
 }  // namespace net

@@ -93,14 +93,9 @@ void serveSorrelDevice(Service& service, ListenerRun& run, sock::Socket s,
         {}};
     sock::setNonBlocking(s, true);
     frames::SorrelReader reader;
-    ReadBuffer buffer;
-    while (const auto bytes = readWhatArrived(service, run, s, buffer)) {
-        c.frames.clear();
-        for (const std::uint8_t byte : *bytes) {
-            if (const auto frame = reader.feed(byte)) c.frames.push_back(*frame);
-        }
-        if (!c.frames.empty() && !answerFrames(c)) return;
-    }
+    serveReads(
+        service, run, s, c.frames, [&reader](std::uint8_t byte) { return reader.feed(byte); },
+        [&c] { return answerFrames(c); });
 }
 
 }  // namespace net

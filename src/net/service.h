@@ -73,9 +73,6 @@ public:
     // disables them.
     void enableOutputButtons(const ListenerRun& run);
     void disableOutputButtons();
-    // Runs fn on the window thread unless the run has stopped by then, so
-    // that an ended connection never writes into a window a newer start owns.
-    void onWindowWhileRunning(const ListenerRun& run, const std::function<void()>& fn);
 
     // An accepted connection joins its run; false (it is not recorded) when
     // the run is stopping. In Kelvane it names itself in the slot's
@@ -109,6 +106,9 @@ public:
     std::unique_ptr<OutputSenders> outputSenders;
 
 private:
+    // Runs fn on the window thread unless the run has stopped by then, so
+    // that an ended connection never writes into a window a newer start owns.
+    void onWindowWhileRunning(const ListenerRun& run, const std::function<void()>& fn);
     std::optional<StartFailure> openListenSockets();
     void stopListeners();
     void writePendingPeerLabels();

@@ -67,13 +67,16 @@ void WakeUp::signal() {
     }
 }
 
-Wait waitReadableOrWoken(Socket s, const WakeUp& wakeUp, long timeoutMicroseconds) {
+namespace {
+
+// Waits until s has one of the events or the wake-up is signalled.
+Wait waitForOrWoken(Socket s, short events, const WakeUp& wakeUp, long timeoutMicroseconds) {
     const int fd = fdOf(s);
     if (fd < 0) {
         detail::fail(wsaENOTSOCK);
         return Wait::Failed;
     }
-    pollfd entries[2] = {{fd, POLLIN, 0}, {fdOf(wakeUp.waitEnd()), POLLIN, 0}};
+    pollfd entries[2] = {{fd, events, 0}, {fdOf(wakeUp.waitEnd()), POLLIN, 0}};
     const nfds_t count = wakeUp.valid() ? 2 : 1;
     const int ready = pollUntil(entries, count, timeoutMicroseconds);
     if (ready < 0) {
@@ -89,24 +92,14 @@ Wait waitReadableOrWoken(Socket s, const WakeUp& wakeUp, long timeoutMicrosecond
     return Wait::Readable;
 }
 
+}  // namespace
+
+Wait waitReadableOrWoken(Socket s, const WakeUp& wakeUp, long timeoutMicroseconds) {
+    return waitForOrWoken(s, POLLIN, wakeUp, timeoutMicroseconds);
+}
+
 Wait waitWritableOrWoken(Socket s, const WakeUp& wakeUp) {
-    const int fd = fdOf(s);
-    if (fd < 0) {
-        detail::fail(wsaENOTSOCK);
-        return Wait::Failed;
-    }
-    pollfd entries[2] = {{fd, POLLOUT, 0}, {fdOf(wakeUp.waitEnd()), POLLIN, 0}};
-    const nfds_t count = wakeUp.valid() ? 2 : 1;
-    if (pollUntil(entries, count, noTimeLimit) < 0) {
-        detail::failFromErrno();
-        return Wait::Failed;
-    }
-    if (count == 2 && entries[1].revents != 0) return Wait::Woken;
-    if ((entries[0].revents & POLLNVAL) != 0) {
-        detail::fail(wsaENOTSOCK);
-        return Wait::Failed;
-    }
-    return Wait::Readable;
+    return waitForOrWoken(s, POLLOUT, wakeUp, noTimeLimit);
 }
 
 bool sleepUnlessWoken(const WakeUp& wakeUp, long timeoutMicroseconds) {

@@ -88,13 +88,6 @@ std::string EventLog::rescueFileTimeNow() {
     return text;
 }
 
-void EventLog::append(std::string_view peerAddress, std::span<const std::int32_t> inputs,
-                      std::span<const std::int32_t> outputs) {
-    if (!logging()) return;
-    std::vector<std::string> records{record(peerAddress, inputs, outputs)};
-    append(records);
-}
-
 std::string EventLog::record(std::string_view peerAddress, std::span<const std::int32_t> inputs,
                              std::span<const std::int32_t> outputs) {
     return csvDataLine(timestampNow(), peerAddress, inputs, outputs);

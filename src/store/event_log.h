@@ -68,15 +68,12 @@ public:
     bool freshHeaderOwed() const { return namesEdited_.load(); }
     void forgetNameEdits() { namesEdited_.store(false); }
 
-    // A frame's line: the time now, the device's address and the states of
-    // the inputs and outputs. Hands the line to the writer and returns at
-    // once; any thread. Nothing while logging is off.
-    void append(std::string_view peerAddress, std::span<const std::int32_t> inputs,
-                std::span<const std::int32_t> outputs);
-    // The same in two steps, for the frames of one read: each frame's
-    // record is made as the frame is applied, and the records go to the
-    // writer together, in order, under the names in force then (records is
-    // emptied).
+    // A frame's line in two steps, for the frames of one read: each
+    // frame's record (the time now, the device's address and the states of
+    // the inputs and outputs) is made as the frame is applied, and the
+    // records go to the writer together, in order, under the names in force
+    // then; append empties records and returns at once. Any thread. The
+    // caller makes no record while logging is off.
     std::string record(std::string_view peerAddress, std::span<const std::int32_t> inputs,
                        std::span<const std::int32_t> outputs);
     void append(std::vector<std::string>& records);

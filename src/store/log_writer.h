@@ -83,7 +83,6 @@ public:
     // queue drops (the last ones) are counted and told; returns how many
     // were taken.
     std::size_t add(const std::string& path, std::span<OwedLine> lines);
-    bool add(const std::string& path, OwedLine line) { return add(path, {&line, 1}) == 1; }
 
     // Waits up to `bound` until every owed line is written, then stops the
     // writers; one still stuck in the file system writes nothing more.

@@ -17,9 +17,9 @@ std::array<std::int32_t, N> snapshotStates(const std::array<std::atomic<std::int
 }  // namespace
 
 void CMonitorDlg::AppendEventLog(const char* peerAddress) {
-    if (!eventLog.logging()) return;
-    eventLog.append(peerAddress != nullptr ? peerAddress : "", snapshotStates(inputOn),
-                    snapshotStates(outputOn));
+    std::vector<std::string> lines;
+    logFrame(peerAddress != nullptr ? peerAddress : "", lines);
+    logRead(lines);
 }
 
 void CMonitorDlg::logFrame(const std::string& peerAddress, std::vector<std::string>& lines) {

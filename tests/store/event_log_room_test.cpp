@@ -63,7 +63,8 @@ protected:
     void append(const std::string& peer) {
         const std::vector<std::int32_t> inputs(inputCount, 1);
         const std::vector<std::int32_t> outputs(outputCount, 0);
-        log.append(peer, inputs, outputs);
+        std::vector<std::string> records{log.record(peer, inputs, outputs)};
+        log.append(records);
     }
     // The peer address of a record, without its timestamp and states.
     static std::string peerOf(const std::string& record) {
