@@ -91,6 +91,25 @@ void TimeView::showLatest() {
     clamp();
 }
 
+void TimeView::fit(double from, double to) {
+    msPerColumn_ = std::max(to - from, 0.0) / columns_;
+    start_ = from;
+    following_ = to >= static_cast<double>(last_);
+    clamp();
+    // Zoomed in as far as it goes, the range stands in the middle.
+    if (!following_ && viewSpan() > to - from) {
+        start_ = (from + to - viewSpan()) / 2;
+        clamp();
+    }
+}
+
+void TimeView::reveal(double time) {
+    if (time >= start_ && time < timeAt(columns_)) return;
+    following_ = false;
+    start_ = time - viewSpan() / 2;
+    clamp();
+}
+
 ScrollState TimeView::scroll() const {
     const double first = std::min(static_cast<double>(first_), start_);
     const double total = (static_cast<double>(last_) - first) / msPerColumn_;

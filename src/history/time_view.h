@@ -45,6 +45,11 @@ public:
     // By columns; positive goes later. Reaching the present follows it.
     void pan(double columns);
     void showLatest();
+    // The view spans from to to (as far as its zoom goes); it follows the
+    // present when to reaches the history's end.
+    void fit(double from, double to);
+    // A time outside the view comes to its middle; one inside stays put.
+    void reveal(double time);
 
     ScrollState scroll() const;
     void scrollTo(int pos);

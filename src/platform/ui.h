@@ -153,6 +153,7 @@ struct KeyMessage {
     Key key = Key::Other;
     int keyCode = 0;  // the platform's virtual-key code, one of vk or a letter or digit
     bool control = false;
+    bool shift = false;
 };
 // The platform's virtual-key codes of the keys the program and its tests
 // name; letters and digits are their upper-case ASCII codes. Every backend

@@ -139,7 +139,7 @@ void Window::pressKeyCode(int keyCode, bool control, bool shift) {
         const bool listTakesIt = focused != nullptr && focused->dropped &&
                                  (keyCode == vk::enter || keyCode == vk::escape);
         if (!listTakesIt &&
-            dialog().PreTranslateMessage(KeyMessage{keyOfCode(keyCode), keyCode, control})) {
+            dialog().PreTranslateMessage(KeyMessage{keyOfCode(keyCode), keyCode, control, shift})) {
             return;
         }
         backend_.defaultKey(keyCode, shift);

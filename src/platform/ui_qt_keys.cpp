@@ -38,6 +38,13 @@ int virtualKeyOf(const QKeyEvent& event) {
             return vk::end;
         case Qt::Key_Delete:
             return vk::deleteKey;
+        // A modifier pressed alone comes as its own key, as on Windows.
+        case Qt::Key_Shift:
+            return vk::shift;
+        case Qt::Key_Control:
+            return vk::control;
+        case Qt::Key_Alt:
+            return vk::menu;
         case Qt::Key_F4:
             return vk::f4;
         default:
@@ -49,13 +56,14 @@ int virtualKeyOf(const QKeyEvent& event) {
 
 KeyMessage toKeyMessage(const QKeyEvent& event) {
     const bool control = (event.modifiers() & Qt::ControlModifier) != 0;
+    const bool shift = (event.modifiers() & Qt::ShiftModifier) != 0;
     // Letters, digits and space carry the same numbers as the platform's
     // virtual keys.
     const int key = event.key();
     const bool sameNumber = (key >= Qt::Key_A && key <= Qt::Key_Z) ||
                             (key >= Qt::Key_0 && key <= Qt::Key_9) || key == Qt::Key_Space;
     const int code = sameNumber ? key : virtualKeyOf(event);
-    return {keyOfCode(code), code, control};
+    return {keyOfCode(code), code, control, shift};
 }
 
 }  // namespace ui::qt

@@ -515,7 +515,7 @@ bool Win32Backend::preTranslate(const MSG& message) {
     }
     if (message.message == WM_KEYDOWN) {
         const KeyMessage key{keyOf(message.wParam), static_cast<int>(message.wParam),
-                             GetKeyState(VK_CONTROL) < 0};
+                             GetKeyState(VK_CONTROL) < 0, GetKeyState(VK_SHIFT) < 0};
         // An open drop-down list takes Enter and Escape itself: it picks the
         // entry or closes, and the dialog goes on.
         if (key.key != Key::Other && listDropped(message.hwnd)) return false;

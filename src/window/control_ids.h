@@ -51,4 +51,9 @@ inline constexpr int historyScroll = 1207;
 inline constexpr int historyPointer = 1208;
 inline constexpr int historySource = 1209;
 inline constexpr int historyCancel = 1210;
+inline constexpr int historyWhole = 1211;
+inline constexpr int historyZoomCursors = 1212;
+inline constexpr int historyCopyMeasurements = 1213;
+inline constexpr int historySaveRange = 1214;
+inline constexpr int historyTable = 1215;
 }  // namespace ids

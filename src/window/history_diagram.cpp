@@ -78,6 +78,26 @@ void drawAxis(ui::Painter& painter, const DiagramContent& content) {
     painter.line(0, g.axisHeight - 1, g.width - 1, g.axisHeight - 1, colour::grid);
 }
 
+// A cursor's line down the rows and its clock time on the axis, on a
+// background of its own so that it reads over the ticks; the label stands
+// left of the line when it would leave the diagram on the right.
+void drawCursor(ui::Painter& painter, const DiagramContent& content, history::TimeMs time,
+                std::string_view name, ui::Color color) {
+    const DiagramGeometry& g = content.geometry;
+    const double column = content.view->columnOf(static_cast<double>(time));
+    if (column < 0 || column >= g.plotWidth()) return;
+    const int x = g.labelWidth + static_cast<int>(column);
+    const int bottom = g.axisHeight + g.rows * g.rowHeight() - 1;
+    painter.line(x, 0, x, bottom, color);
+    std::string label(name);
+    label.append(" ").append(history::formatDateTime(time).substr(11));
+    const ui::Size extent = painter.textExtent(label);
+    const int left = x + 3 + extent.cx <= g.width ? x + 3 : x - 3 - extent.cx;
+    const int top = std::max(0, (g.axisHeight - extent.cy) / 2);
+    painter.fillRect({left - 1, top, extent.cx + 2, extent.cy}, colour::background);
+    painter.text(left, top, label, color);
+}
+
 }  // namespace
 
 int DiagramGeometry::rowHeight() const {
@@ -108,6 +128,9 @@ void drawDiagram(ui::Painter& painter, const DiagramContent& content) {
     const ui::Size textSize = painter.textExtent("0");
     for (int row = 0; row < g.rows; ++row) {
         const int top = g.axisHeight + row * g.rowHeight();
+        if (row == content.chosenRow) {
+            painter.fillRect({0, top + 1, g.labelWidth, g.rowHeight() - 1}, colour::chosenRow);
+        }
         if (row > 0) painter.line(0, top, g.width - 1, top, colour::grid);
         const std::string& name =
             static_cast<std::size_t>(row) < content.names.size() ? content.names[row] : "";
@@ -120,13 +143,8 @@ void drawDiagram(ui::Painter& painter, const DiagramContent& content) {
     for (int row = 0; row < g.rows; ++row) drawRow(painter, content, columns, row);
 
     const int bottom = g.axisHeight + g.rows * g.rowHeight() - 1;
-    if (content.marker) {
-        const double column = view.columnOf(static_cast<double>(*content.marker));
-        if (column >= 0 && column < g.plotWidth()) {
-            const int x = g.labelWidth + static_cast<int>(column);
-            painter.line(x, g.axisHeight, x, bottom, colour::marker);
-        }
-    }
+    if (content.cursorA) drawCursor(painter, content, *content.cursorA, "A", colour::cursorA);
+    if (content.cursorB) drawCursor(painter, content, *content.cursorB, "B", colour::cursorB);
     if (content.pointerX && *content.pointerX >= g.labelWidth) {
         painter.line(*content.pointerX, g.axisHeight, *content.pointerX, bottom, colour::grid);
     }

@@ -1,7 +1,8 @@
 // The timing diagram drawn on a surface: the names at the left, clock
 // times at the top, and per row and pixel column what the signal did: a red
 // band while on, a line while off, grey while the server was stopped, a
-// black stroke where it changed within the column.
+// black stroke where it changed within the column; the two cursors as lines
+// with their clock times on the axis.
 #pragma once
 
 #include <optional>
@@ -33,7 +34,10 @@ inline constexpr ui::Color edge = ui::rgb(0, 0, 0);
 inline constexpr ui::Color background = ui::rgb(255, 255, 255);
 inline constexpr ui::Color grid = ui::rgb(224, 224, 224);
 inline constexpr ui::Color text = ui::rgb(0, 0, 0);
-inline constexpr ui::Color marker = ui::rgb(0, 0, 255);
+inline constexpr ui::Color cursorA = ui::rgb(0, 0, 255);
+inline constexpr ui::Color cursorB = ui::rgb(0, 150, 0);
+// Behind the name of the row the cursors' keys move along.
+inline constexpr ui::Color chosenRow = ui::rgb(220, 232, 255);
 }  // namespace diagram_colours
 
 struct DiagramContent {
@@ -41,7 +45,9 @@ struct DiagramContent {
     const history::Timeline* timeline = nullptr;
     const history::TimeView* view = nullptr;
     std::vector<std::string> names;  // CP932, one per row
-    std::optional<history::TimeMs> marker;
+    std::optional<history::TimeMs> cursorA;
+    std::optional<history::TimeMs> cursorB;
+    std::optional<int> chosenRow;
     std::optional<int> pointerX;  // in the surface
 };
 

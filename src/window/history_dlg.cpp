@@ -4,7 +4,9 @@
 #include <cmath>
 #include <cstdio>
 
+#include "history/cursor_text.h"
 #include "history/log_reader.h"
+#include "history/measurement_text.h"
 #include "history/png_image.h"
 #include "history/wall_clock.h"
 #include "platform/fs.h"
@@ -13,9 +15,11 @@
 #include "platform/text.h"
 #include "platform/wall_clock.h"
 #include "store/file_choice.h"
+#include "store/range_csv.h"
 #include "window/control_ids.h"
 #include "window/history_layout.h"
 #include "window/history_log_state.h"
+#include "window/measurement_table.h"
 #include "window/monitor_dlg.h"
 
 namespace {
@@ -32,7 +36,7 @@ struct Anchor {
 constexpr Anchor anchors[] = {
     {ids::historyDiagram, false, false, true, true}, {ids::historyScroll, false, true, true, false},
     {ids::historyPointer, false, true, true, false}, {ids::historySource, false, true, true, false},
-    {ids::historyCancel, true, true, false, false},
+    {ids::historyCancel, true, true, false, false},  {ids::historyTable, false, true, true, false},
 };
 
 // The names' column is as wide as a name field of the main window.
@@ -44,6 +48,9 @@ constexpr double shortestOpeningMs = 10'000;
 constexpr double longestOpeningMs = 60'000;
 constexpr double wheelZoomPerNotch = 1.5;
 constexpr int dragThreshold = 3;
+// "A-B を拡大" leaves this share of the cursors' span free at either side,
+// so that both lines stay in sight.
+constexpr double cursorZoomMargin = 0.05;
 // Ports and devices beyond these are not offered one by one.
 constexpr std::size_t maxFilterChoices = 256;
 
@@ -71,11 +78,16 @@ CHistoryDlg::CHistoryDlg(CMonitorDlg& main)
       filterCombo(this, ids::historyFilter),
       copyButton(this, ids::historyCopy),
       savePngButton(this, ids::historySavePng),
+      wholeButton(this, ids::historyWhole),
+      zoomCursorsButton(this, ids::historyZoomCursors),
+      copyMeasurementsButton(this, ids::historyCopyMeasurements),
+      saveRangeButton(this, ids::historySaveRange),
       diagram(this, ids::historyDiagram),
       scrollBar(this, ids::historyScroll),
       pointerLabel(this, ids::historyPointer),
       sourceLabel(this, ids::historySource),
       cancelButton(this, ids::historyCancel),
+      table(this, ids::historyTable),
       main_(main),
       liveCopy_({variant::inputCount, variant::outputCount}),
       view_(1, longestOpeningMs) {}
@@ -104,8 +116,9 @@ void CHistoryDlg::OnDestroy() {
     log_.reset();
     filtered_.reset();
     pointer_.reset();
-    marker_.reset();
+    cursors_.clear();
     dragging_ = false;
+    rightPressed_ = false;
 }
 
 bool CHistoryDlg::OnCommand(ui::Notification notification, int controlId) {
@@ -119,6 +132,10 @@ bool CHistoryDlg::OnCommand(ui::Notification notification, int controlId) {
         {N::Clicked, ids::historySavePng, &D::OnSavePng},
         {N::Scroll, ids::historyScroll, &D::OnScroll},
         {N::Clicked, ids::historyCancel, &D::OnCancelLoading},
+        {N::Clicked, ids::historyWhole, &D::OnShowWhole},
+        {N::Clicked, ids::historyZoomCursors, &D::OnZoomToCursors},
+        {N::Clicked, ids::historyCopyMeasurements, &D::OnCopyMeasurements},
+        {N::Clicked, ids::historySaveRange, &D::OnSaveRange},
     };
     if (dispatch<D>(this, routes, notification, controlId)) return true;
     return ui::Dialog::OnCommand(notification, controlId);
@@ -215,22 +232,41 @@ void CHistoryDlg::rebuildFilter() {
     filtered_.reset();
 }
 
-void CHistoryDlg::refresh() {
+history::TimeRange CHistoryDlg::span() const {
     const history::Timeline& all = source();
-    history::TimeMs first = 0;
-    history::TimeMs last = 0;
-    if (!all.empty()) {
-        first = all.at(0).time;
-        last = all.back().time;
-    }
-    if (!log_) last = std::max(last, wallclock::localNowMs());
+    history::TimeRange range;
+    if (!all.empty()) range = {all.at(0).time, all.back().time};
+    if (!log_) range.to = std::max(range.to, wallclock::localNowMs());
+    return range;
+}
+
+// As [from, to): a change drawn in the last column is in the view.
+history::TimeRange CHistoryDlg::viewRange() const {
+    return {static_cast<history::TimeMs>(std::floor(view_.timeAt(0))),
+            static_cast<history::TimeMs>(std::ceil(view_.timeAt(view_.columns()))) + 1};
+}
+
+void CHistoryDlg::refresh() {
+    const history::TimeRange all = span();
     view_.setColumns(geometry().plotWidth());
-    view_.setSpan(first, last);
+    view_.setSpan(all.from, all.to);
     const history::ScrollState scroll = view_.scroll();
     scrollBar.setScroll(scroll.max, scroll.page, scroll.pos);
     showSourceText();
     showPointerText();
+    const bool bothPlaced = cursors_.between().has_value();
+    if (zoomCursorsButton.isEnabled() != bothPlaced) zoomCursorsButton.enable(bothPlaced);
     diagram.invalidate();
+    table.invalidate();
+}
+
+std::vector<history::RowMeasurements> CHistoryDlg::measurements() const {
+    const history::TimeRange range = cursors_.measured(viewRange());
+    std::vector<history::RowMeasurements> figures;
+    for (int row = 0; row < rows().count(); ++row) {
+        figures.push_back(history::measureRow(shown(), row, range.from, range.to));
+    }
+    return figures;
 }
 
 void CHistoryDlg::OnTimer(int id) {
@@ -268,6 +304,10 @@ void CHistoryDlg::OnSize(ui::Size client) {
 // ---- the diagram -------------------------------------------------------------
 
 void CHistoryDlg::OnSurfacePaint(int id, ui::Painter& painter) {
+    if (id == ids::historyTable) {
+        drawMeasurementTable(painter, {rowNames(), measurements(), cursors_.row()});
+        return;
+    }
     if (id != ids::historyDiagram) return;
     DiagramContent content;
     content.geometry = geometry();
@@ -276,7 +316,9 @@ void CHistoryDlg::OnSurfacePaint(int id, ui::Painter& painter) {
     content.timeline = &shown();
     content.view = &view_;
     content.names = rowNames();
-    content.marker = marker_;
+    content.cursorA = cursors_.a();
+    content.cursorB = cursors_.b();
+    content.chosenRow = cursors_.row();
     if (pointer_) content.pointerX = pointer_->x;
     drawDiagram(painter, content);
 }
@@ -296,7 +338,10 @@ void CHistoryDlg::OnSurfaceMouse(int id, const ui::MouseEvent& event) {
             zoomAt(std::pow(wheelZoomPerNotch, event.wheelDelta / 120.0), event.x);
             return;
         case K::Press:
-            // The right button is kept for what the window may offer on it.
+            if (event.button == ui::MouseEvent::Button::Right) {
+                rightPressed_ = true;
+                return;
+            }
             if (event.button != ui::MouseEvent::Button::Left) return;
             dragging_ = true;
             dragged_ = false;
@@ -312,20 +357,16 @@ void CHistoryDlg::OnSurfaceMouse(int id, const ui::MouseEvent& event) {
             refresh();
             return;
         case K::Release: {
+            using W = history::Cursors::Which;
+            if (event.button == ui::MouseEvent::Button::Right) {
+                if (rightPressed_) clickAt(event, W::B);
+                rightPressed_ = false;
+                return;
+            }
             if (event.button != ui::MouseEvent::Button::Left) return;
             const bool click = dragging_ && !dragged_;
             dragging_ = false;
-            if (!click) return;
-            // A click marks the nearest change of the row under it.
-            const DiagramGeometry g = geometry();
-            markerRow_ = g.rowAt(event.y);
-            const history::RowMask rowsAsked =
-                markerRow_ ? static_cast<history::RowMask>(1u << *markerRow_) : rows().all();
-            const double time = view_.timeAt(event.x - g.labelWidth);
-            const auto index = shown().nearestChange(static_cast<history::TimeMs>(time), rowsAsked);
-            marker_.reset();
-            if (index) marker_ = shown().at(*index).time;
-            refresh();
+            if (click) clickAt(event, event.shift ? W::B : W::A);
             return;
         }
         case K::Leave:
@@ -335,6 +376,46 @@ void CHistoryDlg::OnSurfaceMouse(int id, const ui::MouseEvent& event) {
     }
 }
 
+// A click on the plot places the cursor on the row under it, or on the
+// chosen row when it is above or below the rows.
+void CHistoryDlg::clickAt(const ui::MouseEvent& event, history::Cursors::Which which) {
+    const DiagramGeometry g = geometry();
+    if (event.x < g.labelWidth || rows().count() == 0) return;
+    const int row = g.rowAt(event.y).value_or(cursors_.row());
+    const auto time =
+        static_cast<history::TimeMs>(std::llround(view_.timeAt(event.x - g.labelWidth)));
+    cursors_.place(which, shown(), time, row, view_.msPerColumn());
+    refresh();
+}
+
+// Up and Down choose the row; Ctrl+Left and Ctrl+Right move cursor A to
+// its previous or next change, with Shift cursor B; Delete takes both away.
+bool CHistoryDlg::cursorKey(const ui::KeyMessage& message) {
+    using W = history::Cursors::Which;
+    switch (message.keyCode) {
+        case ui::vk::up:
+        case ui::vk::down:
+            cursors_.chooseRow(message.keyCode == ui::vk::up ? -1 : 1, rows().count());
+            break;
+        case ui::vk::deleteKey:
+            cursors_.clear();
+            break;
+        case ui::vk::left:
+        case ui::vk::right: {
+            if (!message.control) return false;
+            const W which = message.shift ? W::B : W::A;
+            if (cursors_.step(which, shown(), message.keyCode == ui::vk::right, viewRange())) {
+                view_.reveal(static_cast<double>(*cursors_.at(which)));
+            }
+            break;
+        }
+        default:
+            return false;
+    }
+    refresh();
+    return true;
+}
+
 bool CHistoryDlg::PreTranslateMessage(const ui::KeyMessage& message) {
     if (message.key != ui::Key::Other) return ui::Dialog::PreTranslateMessage(message);
     if (message.control && message.keyCode == 'C') {
@@ -342,6 +423,7 @@ bool CHistoryDlg::PreTranslateMessage(const ui::KeyMessage& message) {
         return true;
     }
     if (FocusedControl() != ids::historyDiagram) return false;
+    if (cursorKey(message)) return true;
     const std::optional<int> x = pointer_ ? std::optional<int>(pointer_->x) : std::nullopt;
     const double step = geometry().plotWidth() / 10.0;
     switch (message.keyCode) {
@@ -398,16 +480,28 @@ void CHistoryDlg::showSourceText() {
     if (sourceLabel.text() != text) sourceLabel.setText(text);
 }
 
+// The cursors' times and span, then what the pointer points at; with the
+// pointer away from the diagram, what cursor A stands on while it is alone.
 void CHistoryDlg::showPointerText() {
+    std::string text = history::cursorLineText(cursors_.a(), cursors_.b());
+    const std::string pointed = pointedText();
+    if (!text.empty() && !pointed.empty()) text += "  ";
+    text += pointed;
+    if (pointerLabel.text() != text) pointerLabel.setText(text);
+}
+
+// The change nearest to the pointer (or to cursor A): the row's state, the
+// change's time and where it came from.
+std::string CHistoryDlg::pointedText() const {
     const DiagramGeometry g = geometry();
     std::optional<history::TimeMs> time;
     std::optional<int> row;
     if (pointer_ && pointer_->x >= g.labelWidth) {
         time = static_cast<history::TimeMs>(view_.timeAt(pointer_->x - g.labelWidth));
         row = g.rowAt(pointer_->y);
-    } else if (marker_) {
-        time = marker_;
-        row = markerRow_;
+    } else if (cursors_.a() && !cursors_.b()) {
+        time = cursors_.a();
+        row = cursors_.row();
     }
     const history::Timeline& timeline = shown();
     std::optional<std::size_t> index;
@@ -415,10 +509,7 @@ void CHistoryDlg::showPointerText() {
         index = timeline.nearestChange(
             *time, row ? static_cast<history::RowMask>(1u << *row) : rows().all());
     }
-    if (!index) {
-        if (!pointerLabel.text().empty()) pointerLabel.setText("");
-        return;
-    }
+    if (!index) return {};
     const history::Change& change = timeline.at(*index);
     const history::RowSet set = rows();
     std::string text;
@@ -446,7 +537,7 @@ void CHistoryDlg::showPointerText() {
             text += jp("ON/OFFボタン");
         }
     }
-    if (pointerLabel.text() != text) pointerLabel.setText(text);
+    return text;
 }
 
 // ---- the filter and the live history ----------------------------------------
@@ -462,7 +553,7 @@ void CHistoryDlg::OnFilterChanged() {
         filtered_.emplace(rows(), filter, history::Bound{});
         filtered_->update(source());
     }
-    marker_.reset();
+    cursors_.clear();
     refresh();
 }
 
@@ -478,7 +569,7 @@ void CHistoryDlg::OnShowLive() {
     log_.reset();
     liveButton.enable(false);
     rebuildFilter();
-    marker_.reset();
+    cursors_.clear();
     takeNewChanges();
     openLiveView();
     refresh();
@@ -504,5 +595,51 @@ void CHistoryDlg::OnSavePng() {
     const ui::Image image = diagram.capture();
     if (!fs::writeBytes(*path, history::encodePng(image.width, image.height, image.pixels))) {
         ShowMessage(jp("PNG ファイルを保存できません"));
+    }
+}
+
+// ---- the instrument's buttons ---------------------------------------------------
+
+void CHistoryDlg::OnShowWhole() {
+    const history::TimeRange all = span();
+    view_.setColumns(geometry().plotWidth());
+    view_.setSpan(all.from, all.to);
+    view_.fit(static_cast<double>(all.from), static_cast<double>(all.to));
+    refresh();
+}
+
+void CHistoryDlg::OnZoomToCursors() {
+    const std::optional<history::TimeRange> range = cursors_.between();
+    if (!range) return;
+    const auto length = static_cast<double>(range->to - range->from);
+    const double margin = std::max(length * cursorZoomMargin, 1.0);
+    view_.fit(static_cast<double>(range->from) - margin, static_cast<double>(range->to) + margin);
+    refresh();
+}
+
+void CHistoryDlg::OnCopyMeasurements() {
+    if (!CopyTextToClipboard(history::measurementTableText(rowNames(), measurements()))) {
+        ShowMessage(jp("測定をクリップボードにコピーできません"));
+    }
+}
+
+void CHistoryDlg::OnSaveRange() {
+    ui::FileDialogRequest request;
+    request.save = true;
+    request.defaultExtension = "csv";
+    request.filter = "CSV (*.csv)|*.csv|all files(*.*)|*.*||";
+    request.overwritePrompt = true;
+    request.hideReadOnly = true;
+    const auto path = store::chooseFile(*this, request);
+    if (!path) return;
+    // Replacing the log being written would leave its writer appending to
+    // a file that no longer has a name.
+    if (main_.eventLog.logging() && *path == main_.eventLog.path()) {
+        ShowMessage(jp("記録中のログには保存できません。別のファイルを選んでください"));
+        return;
+    }
+    const history::TimeRange range = cursors_.measured(viewRange());
+    if (!fs::replaceTextFile(*path, store::rangeCsv(shown(), range.from, range.to, rowNames()))) {
+        ShowMessage(jp("範囲を保存できません"));
     }
 }

@@ -1,5 +1,6 @@
 // The signal history window: the program's live history or any log of
-// either program as a timing diagram, one row per signal. Modeless; the main
+// either program as a timing diagram, one row per signal, with two cursors
+// and a table of each signal's figures between them. Modeless; the main
 // window opens it from its history button and closes it with itself.
 #pragma once
 
@@ -10,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "history/cursors.h"
 #include "history/log_reader.h"
+#include "history/measurements.h"
 #include "history/time_view.h"
 #include "history/timeline.h"
 #include "platform/ui.h"
@@ -42,6 +45,10 @@ public:
     void OnSavePng();
     void OnScroll();
     void OnCancelLoading();
+    void OnShowWhole();
+    void OnZoomToCursors();
+    void OnCopyMeasurements();
+    void OnSaveRange();
 
     // The history the diagram draws, after the filter.
     const history::Timeline& shown() const;
@@ -49,9 +56,14 @@ public:
     DiagramGeometry geometry() const;
     // The names of the rows as the diagram labels them (CP932).
     std::vector<std::string> rowNames() const;
+    const history::Cursors& cursors() const { return cursors_; }
+    // What the table shows: each row's figures over the cursors' range, or
+    // over the view when they are not both placed.
+    std::vector<history::RowMeasurements> measurements() const;
 
     ui::Control openLogButton, liveButton, filterCombo, copyButton, savePngButton;
-    ui::Control diagram, scrollBar, pointerLabel, sourceLabel, cancelButton;
+    ui::Control wholeButton, zoomCursorsButton, copyMeasurementsButton, saveRangeButton;
+    ui::Control diagram, scrollBar, pointerLabel, sourceLabel, cancelButton, table;
 
     // The timer that brings the diagram up to date while the window is open.
     static constexpr int refreshTimer = 1;
@@ -83,6 +95,12 @@ private:
     void stopReading();
     void placeControls(ui::Size client);
     void zoomAt(double factor, std::optional<int> x);
+    history::TimeRange viewRange() const;
+    // The history's first and last time, the present while live.
+    history::TimeRange span() const;
+    void clickAt(const ui::MouseEvent& event, history::Cursors::Which which);
+    bool cursorKey(const ui::KeyMessage& message);
+    std::string pointedText() const;
 
     CMonitorDlg& main_;
     history::Timeline liveCopy_;
@@ -103,8 +121,8 @@ private:
         int y = 0;
     };
     std::optional<PointerAt> pointer_;  // over the diagram
-    std::optional<history::TimeMs> marker_;
-    std::optional<int> markerRow_;
+    history::Cursors cursors_;
+    bool rightPressed_ = false;
     bool dragging_ = false;
     bool dragged_ = false;
     int pressX_ = 0;

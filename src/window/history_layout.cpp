@@ -1,5 +1,6 @@
-// The signal history window (template 140): a row of buttons and the
-// filter above the diagram, its scroll bar and two lines of text below.
+// The signal history window (template 140): two rows of buttons and the
+// filter above the diagram, its scroll bar, two lines of text and the
+// measurements table below.
 #include "window/history_layout.h"
 
 #include "window/control_ids.h"
@@ -16,17 +17,24 @@ constexpr ui::ControlLayout controls[] = {
      120},
     {ids::historyCopy, Kind::PushButton, ui::styleTabStop, "コピー(&C)", 300, 5, 50, 14},
     {ids::historySavePng, Kind::PushButton, ui::styleTabStop, "PNG保存(&S)...", 355, 5, 60, 14},
-    {ids::historyDiagram, Kind::Surface, ui::styleTabStop, "", 5, 24, 410, 165},
-    {ids::historyScroll, Kind::HScrollBar, ui::styleNone, "", 5, 190, 410, 10},
-    {ids::historyPointer, Kind::Static, ui::styleNone, "", 5, 204, 350, 8},
-    {ids::historySource, Kind::Static, ui::styleNone, "", 5, 215, 350, 8},
-    {ids::historyCancel, Kind::PushButton, ui::styleTabStop, "中止(&X)", 365, 206, 50, 14},
+    {ids::historyWhole, Kind::PushButton, ui::styleTabStop, "全体表示(&W)", 5, 23, 55, 14},
+    {ids::historyZoomCursors, Kind::PushButton, ui::styleTabStop, "A-B を拡大(&Z)", 65, 23, 60, 14},
+    {ids::historyCopyMeasurements, Kind::PushButton, ui::styleTabStop, "測定のコピー(&M)", 130, 23,
+     65, 14},
+    {ids::historySaveRange, Kind::PushButton, ui::styleTabStop, "範囲の保存(&E)...", 200, 23, 70,
+     14},
+    {ids::historyDiagram, Kind::Surface, ui::styleTabStop, "", 5, 42, 410, 150},
+    {ids::historyScroll, Kind::HScrollBar, ui::styleNone, "", 5, 193, 410, 10},
+    {ids::historyPointer, Kind::Static, ui::styleNone, "", 5, 207, 355, 8},
+    {ids::historySource, Kind::Static, ui::styleNone, "", 5, 218, 355, 8},
+    {ids::historyCancel, Kind::PushButton, ui::styleTabStop, "中止(&X)", 365, 209, 50, 14},
+    {ids::historyTable, Kind::Surface, ui::styleNone, "", 5, 230, 410, 72},
 };
 
 constexpr ui::DialogLayout historyLayout{ids::historyDialog,
                                          "信号の履歴",
                                          420,
-                                         228,
+                                         306,
                                          "ＭＳ Ｐゴシック",
                                          9,
                                          ui::frameCaption | ui::frameSysMenu | ui::frameResizable,

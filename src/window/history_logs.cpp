@@ -161,7 +161,7 @@ void CHistoryDlg::logRead(const std::shared_ptr<Reading>& reading, const std::sh
     log_ = log;
     liveButton.enable(true);
     rebuildFilter();
-    marker_.reset();
+    cursors_.clear();
     takeNewChanges();
     // The whole log across the diagram, its end at the right edge.
     const history::Timeline& all = source();

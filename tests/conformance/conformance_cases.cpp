@@ -387,6 +387,23 @@ TEST_F(Conformance, NamedKeysReachThePreTranslation) {
     form.DoModal();
 }
 
+TEST_F(Conformance, CtrlAndShiftComeWithTheKey) {
+    ProbeDialog form;
+    harness().queue([&form](Driver& d) {
+        d.focus(pressButton);
+        d.pressKey(ui::vk::right, false, true);
+        d.pressKey(ui::vk::left, true, true);
+        d.pressKey(ui::vk::down, true, false);
+        d.pressKey(ui::vk::up);
+        using Seen = std::tuple<int, bool, bool>;
+        EXPECT_EQ(form.keysWithModifiersSeen(), (std::vector<Seen>{{ui::vk::right, true, false},
+                                                                   {ui::vk::left, true, true},
+                                                                   {ui::vk::down, false, true},
+                                                                   {ui::vk::up, false, false}}));
+    });
+    form.DoModal();
+}
+
 TEST_F(Conformance, TextOnTheClipboard) {
     ProbeDialog form;
     harness().queue([&form](Driver& d) {

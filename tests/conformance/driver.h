@@ -37,8 +37,9 @@ public:
     // ---- hands ----
     // Clicks into the edit after its text and types each character.
     virtual void typeKeys(int id, std::string_view cp932) = 0;
-    // A key, with its virtual-key code, to the control with the focus.
-    virtual void pressKey(int keyCode, bool shift = false) = 0;
+    // A key, with its virtual-key code, to the control with the focus,
+    // Shift and Ctrl held as asked.
+    virtual void pressKey(int keyCode, bool shift = false, bool control = false) = 0;
     // Alt and the key.
     virtual void pressAccessKey(char key) = 0;
     // A click with the left button in the middle of the control.

@@ -19,7 +19,9 @@ public:
 
     ui::Dialog& dialog() override { return window_.dialog(); }
     void typeKeys(int id, std::string_view cp932) override { window_.typeKeys(id, cp932); }
-    void pressKey(int keyCode, bool shift) override { window_.pressKeyCode(keyCode, false, shift); }
+    void pressKey(int keyCode, bool shift, bool control) override {
+        window_.pressKeyCode(keyCode, control, shift);
+    }
     void pressAccessKey(char key) override { window_.pressAccessKey(key); }
     void click(int id) override { window_.click(id); }
     void focus(int id) override { window_.focus(id); }

@@ -92,12 +92,15 @@ public:
         }
         settle();
     }
-    void pressKey(int keyCode, bool shift) override {
+    void pressKey(int keyCode, bool shift, bool control) override {
         QWidget* target = keyTarget();
         if (target == nullptr) return;
         Qt::Key key = qtKeyOf(keyCode);
         if (key == Qt::Key_Tab && shift) key = Qt::Key_Backtab;
-        QTest::keyClick(target, key, shift ? Qt::ShiftModifier : Qt::NoModifier);
+        Qt::KeyboardModifiers modifiers = Qt::NoModifier;
+        if (shift) modifiers |= Qt::ShiftModifier;
+        if (control) modifiers |= Qt::ControlModifier;
+        QTest::keyClick(target, key, modifiers);
         settle();
     }
     void pressAccessKey(char key) override {

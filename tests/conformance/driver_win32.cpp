@@ -59,13 +59,13 @@ public:
         }
         settle();
     }
-    void pressKey(int keyCode, bool shift) override {
-        if (shift) holdShift(true);
+    void pressKey(int keyCode, bool shift, bool control) override {
+        holdModifiers(shift, control);
         HWND target = focusWindow();
         PostMessageW(target, WM_KEYDOWN, static_cast<WPARAM>(keyCode), 1);
         PostMessageW(target, WM_KEYUP, static_cast<WPARAM>(keyCode), (1u << 30) | (1u << 31) | 1);
         settle();
-        if (shift) holdShift(false);
+        holdModifiers(false, false);
     }
     void pressAccessKey(char key) override {
         // The character's message with Alt held, bit 29 of its flags.
@@ -186,11 +186,12 @@ private:
         }
         return window();
     }
-    void holdShift(bool down) {
-        onWindow([down] {
+    void holdModifiers(bool shift, bool control) {
+        onWindow([shift, control] {
             BYTE state[256] = {};
             GetKeyboardState(state);
-            state[VK_SHIFT] = down ? 0x80 : 0;
+            state[VK_SHIFT] = shift ? 0x80 : 0;
+            state[VK_CONTROL] = control ? 0x80 : 0;
             SetKeyboardState(state);
         });
     }

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <tuple>
 #include <vector>
 
 #include "conformance_layouts.h"
@@ -40,7 +41,7 @@ public:
     bool PreTranslateMessage(const ui::KeyMessage& message) override {
         {
             std::lock_guard lock(mutex);
-            keys.push_back(message.keyCode);
+            keys.push_back(message);
         }
         if (declineEnterAndEscape && message.key != ui::Key::Other) return false;
         return ui::Dialog::PreTranslateMessage(message);
@@ -80,7 +81,20 @@ public:
     }
     std::vector<int> keysSeen() {
         std::lock_guard lock(mutex);
-        return keys;
+        std::vector<int> codes;
+        for (const ui::KeyMessage& key : keys) codes.push_back(key.keyCode);
+        return codes;
+    }
+    // Each key but the modifiers' own presses, with the modifiers held:
+    // its code, then Ctrl and Shift.
+    std::vector<std::tuple<int, bool, bool>> keysWithModifiersSeen() {
+        std::lock_guard lock(mutex);
+        std::vector<std::tuple<int, bool, bool>> seen;
+        for (const ui::KeyMessage& key : keys) {
+            if (key.keyCode == ui::vk::shift || key.keyCode == ui::vk::control) continue;
+            seen.emplace_back(key.keyCode, key.control, key.shift);
+        }
+        return seen;
     }
     std::vector<ui::MouseEvent> miceSeen() {
         std::lock_guard lock(mutex);
@@ -98,7 +112,7 @@ private:
     std::vector<Command> commands;
     std::vector<int> timers;
     std::vector<ui::MouseEvent> mice;
-    std::vector<int> keys;
+    std::vector<ui::KeyMessage> keys;
 };
 
 }  // namespace conformance

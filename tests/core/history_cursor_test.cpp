@@ -5,6 +5,7 @@
 
 #include "history/cursor_snap.h"
 #include "history/cursor_text.h"
+#include "history/cursors.h"
 #include "history/measurement_text.h"
 
 namespace {
@@ -75,6 +76,51 @@ TEST(HistoryCursor, NextAndPreviousChangeOfARowStopAtTheEnds) {
     EXPECT_EQ(busyTimeOf(busy.nextChange(4600, 0b10000)), -1);
     EXPECT_EQ(busyTimeOf(busy.previousChange(4600, 0b10000)), 4100);
     EXPECT_EQ(busyTimeOf(busy.previousChange(4100, 0b10000)), -1);
+}
+
+TEST(HistoryCursor, KeysStepAlongTheChosenRowFromTheCursorOrFromTheViewsEdge) {
+    const Timeline timeline = twoRows();
+    using W = history::Cursors::Which;
+    history::Cursors cursors;
+    const history::TimeRange view{500, 2500};
+    // Not yet placed: the first change in the view going on, the last going back.
+    EXPECT_TRUE(cursors.step(W::A, timeline, true, view));
+    EXPECT_EQ(cursors.a(), 1000);
+    EXPECT_TRUE(cursors.step(W::B, timeline, false, view));
+    EXPECT_EQ(cursors.b(), 1000);
+    // A change on the view's edge is in it.
+    history::Cursors edge;
+    EXPECT_TRUE(edge.step(W::A, timeline, true, {1000, 2500}));
+    EXPECT_EQ(edge.a(), 1000);
+    // At the row's last change, A stays.
+    EXPECT_TRUE(cursors.step(W::A, timeline, true, view));
+    EXPECT_EQ(cursors.a(), 3000);
+    EXPECT_FALSE(cursors.step(W::A, timeline, true, view));
+    EXPECT_EQ(cursors.a(), 3000);
+    // Input 2's only change after the first.
+    cursors.chooseRow(1, 2);
+    EXPECT_TRUE(cursors.step(W::A, timeline, false, view));
+    EXPECT_EQ(cursors.a(), 2000);
+    cursors.chooseRow(5, 2);
+    EXPECT_EQ(cursors.row(), 1);
+    cursors.chooseRow(-5, 2);
+    EXPECT_EQ(cursors.row(), 0);
+}
+
+TEST(HistoryCursor, TheMeasuredRangeHoldsBothCursorsOrIsTheView) {
+    const Timeline timeline = twoRows();
+    using W = history::Cursors::Which;
+    history::Cursors cursors;
+    EXPECT_EQ(cursors.measured({5, 9}), (history::TimeRange{5, 9}));
+    cursors.place(W::B, timeline, 1010, 0, 10);
+    EXPECT_EQ(cursors.measured({5, 9}), (history::TimeRange{5, 9}));
+    cursors.place(W::A, timeline, 3030, 0, 10);
+    // Either way round, the later cursor's own time inside.
+    EXPECT_EQ(cursors.between(), (history::TimeRange{1000, 3000}));
+    EXPECT_EQ(cursors.measured({5, 9}), (history::TimeRange{1000, 3001}));
+    cursors.clear();
+    EXPECT_FALSE(cursors.a());
+    EXPECT_FALSE(cursors.between());
 }
 
 TEST(HistoryCursor, PointerLineShowsTheCursorsClockTimesAndTheSpanBetween) {

@@ -51,6 +51,30 @@ TEST(HistoryView, ZoomKeepsThePointersTimeAndPanLeavesOrFollowsThePresent) {
     EXPECT_DOUBLE_EQ(view.msPerColumn(), 0.01);
 }
 
+TEST(HistoryView, FitShowsARangeAndRevealBringsATimeIntoSight) {
+    history::TimeView view(100, 10);
+    view.setSpan(0, 100'000);
+    view.fit(20'000, 30'000);
+    EXPECT_FALSE(view.following());
+    EXPECT_DOUBLE_EQ(view.start(), 20'000);
+    EXPECT_DOUBLE_EQ(view.timeAt(100), 30'000);
+    // Up to the end: the view follows the present from then on.
+    view.fit(0, 100'000);
+    EXPECT_TRUE(view.following());
+    EXPECT_DOUBLE_EQ(view.start(), 0);
+    // Narrower than the closest zoom: the range stands in the middle.
+    view.fit(50'000, 50'000);
+    EXPECT_DOUBLE_EQ(view.msPerColumn(), history::minMsPerColumn);
+    EXPECT_DOUBLE_EQ(view.start() + 50 * history::minMsPerColumn, 50'000);
+
+    view.fit(20'000, 30'000);
+    view.reveal(25'000);
+    EXPECT_DOUBLE_EQ(view.start(), 20'000);
+    view.reveal(70'000);
+    EXPECT_DOUBLE_EQ(view.start(), 65'000);
+    EXPECT_FALSE(view.following());
+}
+
 TEST(HistoryView, ScrollBarCountsColumnsOrGroupsOfThem) {
     TimeView view(1000, 10);
     view.setSpan(1'000'000, 1'100'000);

@@ -3,6 +3,7 @@
 // changes in their rows, shown up to the present; a log opens in the
 // background, is followed as it grows, and the diagram is copied and saved.
 #include <algorithm>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <filesystem>
@@ -415,6 +416,165 @@ TEST_F(HistoryWindow, ALogThatCannotBeReadIsToldOnceAndAReadCanBeCancelled) {
         EXPECT_EQ(ui::headless::messageBoxes(),
                   (std::vector<std::string>{text::jp("ログファイルを読めません")}));
         EXPECT_EQ(h.text(ids::historySource).rfind(text::jp("ライブ"), 0), 0u);
+    });
+}
+
+TEST_F(HistoryWindow, TheCursorsMeasureThePulsesTheTableIsCopiedAndTheRangeSaved) {
+    // Input 1 pulses three times for 2 s every 5 s, after a line with every
+    // input off.
+    const auto lineAt = [](const char* when, unsigned on) {
+        return logLine(std::string("2024/05/01,") + when, "10.0.0.1", on);
+    };
+    std::string log = logHeader("A");
+    for (const auto& [when, on] : std::vector<std::pair<const char*, unsigned>>{{"09:29:58", 0},
+                                                                                {"09:30:00", 1},
+                                                                                {"09:30:02", 0},
+                                                                                {"09:30:05", 1},
+                                                                                {"09:30:07", 0},
+                                                                                {"09:30:10", 1},
+                                                                                {"09:30:12", 0}}) {
+        log += lineAt(when, on);
+    }
+    writeFile("pulses.csv", log);
+    runMonitor([&](Window& w, CMonitorDlg& dlg) {
+        CHistoryDlg& history = open(w, dlg);
+        Window& h = handsOf(history);
+        openLog(h, pathOf("pulses.csv"));
+        // Seconds from 09:29:58 (58) to 09:30:12 (12).
+        const auto at = [](int second) {
+            return history::toTimeMs({2024, 5, 1, 9, second >= 58 ? 29 : 30, second, 0});
+        };
+        const auto xOf = [&](history::TimeMs time) {
+            return history.geometry().labelWidth +
+                   static_cast<int>(
+                       std::lround(history.view().columnOf(static_cast<double>(time))));
+        };
+        const auto rowY = [&](int row) {
+            const Band band = bandOf(history.geometry(), row);
+            return band.top + band.height / 2;
+        };
+        const auto table = [&](const std::string& first) {
+            std::string text = text::jp(
+                "信号\t変化\t立ち上がり\tON 合計 [s]\tON 割合 [%]\t最短 ON [s]\t最長 ON [s]\t"
+                "平均周期 [s]\r\n");
+            text += "A\t" + first + "\r\n";
+            for (const char* name : {"B", "C"})
+                text += std::string(name) + "\t0\t0\t0.000\t0.0\t-\t-\t-\r\n";
+            for (const char* name : isKelvane ? std::vector<const char*>{"X", "Y", "Z"}
+                                              : std::vector<const char*>{"D", "E"}) {
+                text += std::string(name) + "\t0\t0\t0.000\t0.0\t-\t-\t-\r\n";
+            }
+            return text;
+        };
+
+        // The whole log across the view; its figures copied as text.
+        EXPECT_FALSE(h.enabled(ids::historyZoomCursors));
+        h.click(ids::historyWhole);
+        EXPECT_NEAR(history.view().timeAt(0), static_cast<double>(at(58)), 1.0);
+        EXPECT_NEAR(history.view().timeAt(history.view().columns()), static_cast<double>(at(12)),
+                    1.0);
+        h.click(ids::historyCopyMeasurements);
+        EXPECT_EQ(ui::headless::clipboardText(), table("6\t3\t6.000\t42.9\t2.000\t2.000\t5.000"));
+
+        // A click near a change takes it; a right-click sets cursor B.
+        using ui::MouseEvent;
+        const auto click = [&](int x, int y, MouseEvent::Button button, bool shift) {
+            MouseEvent e;
+            e.x = x;
+            e.y = y;
+            e.button = button;
+            e.shift = shift;
+            e.kind = MouseEvent::Kind::Press;
+            e.leftButton = button == MouseEvent::Button::Left;
+            e.rightButton = button == MouseEvent::Button::Right;
+            h.mouse(ids::historyDiagram, e);
+            e.kind = MouseEvent::Kind::Release;
+            e.leftButton = e.rightButton = false;
+            h.mouse(ids::historyDiagram, e);
+        };
+        click(xOf(at(5)) + 2, rowY(0), MouseEvent::Button::Left, false);
+        click(xOf(at(7)) - 2, rowY(0), MouseEvent::Button::Right, false);
+        EXPECT_EQ(history.cursors().a(), at(5));
+        EXPECT_EQ(history.cursors().b(), at(7));
+        EXPECT_EQ(h.text(ids::historyPointer),
+                  text::jp("A 2024/05/01 09:30:05.000  B 2024/05/01 09:30:07.000  Δ 2.000 s"));
+        h.click(ids::historyCopyMeasurements);
+        EXPECT_EQ(ui::headless::clipboardText(), table("2\t1\t2.000\t100.0\t2.000\t2.000\t-"));
+        EXPECT_TRUE(drawsText(h.paintSurface(ids::historyTable), "100.0"));
+        const auto diagram = h.paintSurface(ids::historyDiagram);
+        EXPECT_TRUE(drawsText(diagram, "A 09:30:05.000"));
+        EXPECT_TRUE(drawsText(diagram, "B 09:30:07.000"));
+
+        // Shift+click sets B too, away from any change at the pointer's time.
+        const int between = (xOf(at(7)) + xOf(at(10))) / 2;
+        click(between, rowY(0), MouseEvent::Button::Left, true);
+        EXPECT_NE(history.cursors().b(), at(7));
+        EXPECT_NEAR(static_cast<double>(*history.cursors().b()), static_cast<double>(at(8)) + 500,
+                    history.view().msPerColumn() * 2);
+
+        // The keys: B back to the change before it, A on to the next one.
+        h.focus(ids::historyDiagram);
+        h.pressKeyCode(ui::vk::left, true, true);
+        EXPECT_EQ(history.cursors().b(), at(7));
+        h.pressKeyCode(ui::vk::right, true, false);
+        EXPECT_EQ(history.cursors().a(), at(7));
+        h.pressKeyCode(ui::vk::right, true, false);
+        EXPECT_EQ(history.cursors().a(), at(10));
+        // Down chooses input 2, which never changes after the first line.
+        h.pressKeyCode(ui::vk::down);
+        EXPECT_EQ(history.cursors().row(), 1);
+        h.pressKeyCode(ui::vk::right, true, false);
+        EXPECT_EQ(history.cursors().a(), at(10));
+        h.pressKeyCode(ui::vk::up);
+        h.pressKeyCode(ui::vk::left, true, false);
+        EXPECT_EQ(history.cursors().a(), at(7));
+
+        // A-B fits the view to the cursors, with room at both sides.
+        h.pressKeyCode(ui::vk::right, true, false);
+        ASSERT_TRUE(h.enabled(ids::historyZoomCursors));
+        h.click(ids::historyZoomCursors);
+        EXPECT_LT(history.view().timeAt(0), static_cast<double>(at(7)));
+        EXPECT_GT(history.view().timeAt(0), static_cast<double>(at(7)) - 500);
+        EXPECT_GT(history.view().timeAt(history.view().columns()), static_cast<double>(at(10)));
+        EXPECT_LT(history.view().timeAt(history.view().columns()),
+                  static_cast<double>(at(10)) + 500);
+
+        // The range between the cursors, saved as a log of ours and opened.
+        ui::headless::queueFileDialogAnswer(pathOf("range.csv"));
+        h.click(ids::historySaveRange);
+        EXPECT_EQ(readFile("range.csv"),
+                  logHeader("A") + lineAt("09:30:07", 0) + lineAt("09:30:10", 1));
+        openLog(h, pathOf("range.csv"));
+        EXPECT_EQ(history.shown().size(), 2u);
+        EXPECT_EQ(history.shown().at(1).time, at(10));
+
+        // Delete takes both cursors away.
+        h.focus(ids::historyDiagram);
+        h.pressKeyCode(ui::vk::deleteKey);
+        EXPECT_FALSE(history.cursors().a());
+        EXPECT_FALSE(history.cursors().b());
+        EXPECT_FALSE(h.enabled(ids::historyZoomCursors));
+        EXPECT_TRUE(ui::headless::messageBoxes().empty());
+    });
+}
+
+TEST_F(HistoryWindow, TheRangeIsNotSavedOverTheLogBeingWritten) {
+    runMonitor([&](Window& w, CMonitorDlg& dlg) {
+        ui::headless::queueFileDialogAnswer(pathOf("log.csv"));
+        w.click(ids::browseLogButton);
+        w.setCheck(ids::loggingCheck, true);
+        CHistoryDlg& history = open(w, dlg);
+        Window& h = handsOf(history);
+        ui::headless::queueFileDialogAnswer(pathOf("log.csv"));
+        h.click(ids::historySaveRange);
+        EXPECT_EQ(ui::headless::messageBoxes(),
+                  (std::vector<std::string>{
+                      text::jp("記録中のログには保存できません。別のファイルを選んでください")}));
+        // Elsewhere it is saved.
+        ui::headless::queueFileDialogAnswer(pathOf("range.csv"));
+        h.click(ids::historySaveRange);
+        EXPECT_EQ(readFile("range.csv").rfind(text::jp("日付,時刻,接続元IPアドレス,"), 0), 0u);
+        EXPECT_EQ(ui::headless::messageBoxes().size(), 1u);
     });
 }
 
