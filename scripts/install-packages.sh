@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(build-essential cmake file qt6-base-dev libgtest-dev libgmock-dev fonts-ipafont-gothic)
 if [[ "${1:-}" == "--test" ]]; then
   packages+=(xvfb imagemagick iproute2 util-linux procps clang libclang-rt-14-dev
-             g++-mingw-w64-x86-64 wine wine64 x11-utils xdotool ccache lintian appstream)
+             g++-mingw-w64-x86-64 wine wine64 x11-utils xdotool xclip ccache lintian appstream)
 fi
 
 missing=()

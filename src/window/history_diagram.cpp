@@ -58,7 +58,39 @@ void drawRow(ui::Painter& painter, const DiagramContent& content,
     }
 }
 
-void drawAxis(ui::Painter& painter, const DiagramContent& content) {
+// A cursor in sight: its line's x and its clock time's label on the axis,
+// left of the line when it would leave the diagram on the right.
+struct CursorMark {
+    int x = 0;
+    ui::Rect label;
+    std::string text;
+    ui::Color color;
+};
+
+std::optional<CursorMark> cursorMark(ui::Painter& painter, const DiagramContent& content,
+                                     std::optional<history::TimeMs> time, std::string_view name,
+                                     ui::Color color) {
+    if (!time) return std::nullopt;
+    const DiagramGeometry& g = content.geometry;
+    const double column = content.view->columnOf(static_cast<double>(*time));
+    if (column < 0 || column >= g.plotWidth()) return std::nullopt;
+    CursorMark mark;
+    mark.x = g.labelWidth + static_cast<int>(column);
+    mark.text.assign(name).append(" ").append(history::formatDateTime(*time).substr(11));
+    mark.color = color;
+    const ui::Size extent = painter.textExtent(mark.text);
+    const int left = mark.x + 3 + extent.cx <= g.width ? mark.x + 3 : mark.x - 3 - extent.cx;
+    mark.label = {left, std::max(0, (g.axisHeight - extent.cy) / 2), extent.cx, extent.cy};
+    return mark;
+}
+
+bool overlaps(const ui::Rect& a, const ui::Rect& b) {
+    return a.x < b.x + b.cx && b.x < a.x + a.cx && a.y < b.y + b.cy && b.y < a.y + a.cy;
+}
+
+// The axis's clock times leave room for the cursors' own.
+void drawAxis(ui::Painter& painter, const DiagramContent& content,
+              const std::vector<CursorMark>& cursors) {
     const DiagramGeometry& g = content.geometry;
     const history::TimeView& view = *content.view;
     const int spacing = painter.textExtent("00:00:00.000").cx + 16;
@@ -70,32 +102,17 @@ void drawAxis(ui::Painter& painter, const DiagramContent& content) {
     for (const history::Tick& tick : history::axisTicks(view, spacing)) {
         const int x = g.labelWidth + tick.x;
         painter.line(x, g.axisHeight - 4, x, g.height - 1, colour::grid);
-        // A label cut by the right edge is left out.
-        if (x + 2 + painter.textExtent(tick.label).cx <= g.width) {
+        // A label cut by the right edge or under a cursor's is left out.
+        const ui::Size extent = painter.textExtent(tick.label);
+        const ui::Rect place{x + 2, textTop, extent.cx, extent.cy};
+        const bool covered = std::any_of(cursors.begin(), cursors.end(), [&](const CursorMark& c) {
+            return overlaps(c.label, place);
+        });
+        if (x + 2 + extent.cx <= g.width && !covered) {
             painter.text(x + 2, textTop, tick.label, colour::text);
         }
     }
     painter.line(0, g.axisHeight - 1, g.width - 1, g.axisHeight - 1, colour::grid);
-}
-
-// A cursor's line down the rows and its clock time on the axis, on a
-// background of its own so that it reads over the ticks; the label stands
-// left of the line when it would leave the diagram on the right.
-void drawCursor(ui::Painter& painter, const DiagramContent& content, history::TimeMs time,
-                std::string_view name, ui::Color color) {
-    const DiagramGeometry& g = content.geometry;
-    const double column = content.view->columnOf(static_cast<double>(time));
-    if (column < 0 || column >= g.plotWidth()) return;
-    const int x = g.labelWidth + static_cast<int>(column);
-    const int bottom = g.axisHeight + g.rows * g.rowHeight() - 1;
-    painter.line(x, 0, x, bottom, color);
-    std::string label(name);
-    label.append(" ").append(history::formatDateTime(time).substr(11));
-    const ui::Size extent = painter.textExtent(label);
-    const int left = x + 3 + extent.cx <= g.width ? x + 3 : x - 3 - extent.cx;
-    const int top = std::max(0, (g.axisHeight - extent.cy) / 2);
-    painter.fillRect({left - 1, top, extent.cx + 2, extent.cy}, colour::background);
-    painter.text(left, top, label, color);
 }
 
 }  // namespace
@@ -123,7 +140,12 @@ void drawDiagram(ui::Painter& painter, const DiagramContent& content) {
     const DiagramGeometry& g = content.geometry;
     painter.fillRect({0, 0, g.width, g.height}, colour::background);
     if (content.view == nullptr || content.timeline == nullptr) return;
-    drawAxis(painter, content);
+    std::vector<CursorMark> cursors;
+    for (auto mark : {cursorMark(painter, content, content.cursorA, "A", colour::cursorA),
+                      cursorMark(painter, content, content.cursorB, "B", colour::cursorB)}) {
+        if (mark) cursors.push_back(*mark);
+    }
+    drawAxis(painter, content, cursors);
 
     const ui::Size textSize = painter.textExtent("0");
     for (int row = 0; row < g.rows; ++row) {
@@ -143,8 +165,12 @@ void drawDiagram(ui::Painter& painter, const DiagramContent& content) {
     for (int row = 0; row < g.rows; ++row) drawRow(painter, content, columns, row);
 
     const int bottom = g.axisHeight + g.rows * g.rowHeight() - 1;
-    if (content.cursorA) drawCursor(painter, content, *content.cursorA, "A", colour::cursorA);
-    if (content.cursorB) drawCursor(painter, content, *content.cursorB, "B", colour::cursorB);
+    for (const CursorMark& cursor : cursors) {
+        painter.line(cursor.x, 0, cursor.x, bottom, cursor.color);
+        const ui::Rect& label = cursor.label;
+        painter.fillRect({label.x - 1, label.y, label.cx + 2, label.cy}, colour::background);
+        painter.text(label.x, label.y, cursor.text, cursor.color);
+    }
     if (content.pointerX && *content.pointerX >= g.labelWidth) {
         painter.line(*content.pointerX, g.axisHeight, *content.pointerX, bottom, colour::grid);
     }

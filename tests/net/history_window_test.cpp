@@ -558,6 +558,42 @@ TEST_F(HistoryWindow, TheCursorsMeasureThePulsesTheTableIsCopiedAndTheRangeSaved
     });
 }
 
+TEST_F(HistoryWindow, TheLiveViewFollowsThePresentWhileTheCursorsStayOnTheirTimes) {
+    const int port = freePort();
+    runMonitor([&](Window& w, CMonitorDlg& dlg) {
+        startWith(w, {"", str(port), "", ""});
+        CHistoryDlg& history = open(w, dlg);
+        Window& h = handsOf(history);
+        Device device(port);
+        for (const int on : {0x04, 0x00, 0x04, 0x00}) {
+            device.send({0xFC, static_cast<std::uint8_t>(on), 0x04});
+            ASSERT_EQ(device.receive(2).size(), 2u);
+        }
+        h.fireTimer(CHistoryDlg::refreshTimer);
+        h.click(ids::historyWhole);
+        EXPECT_TRUE(history.view().following());
+        // Cursors from the keys on input 3's row, the view still following.
+        h.focus(ids::historyDiagram);
+        h.pressKeyCode(ui::vk::down);
+        h.pressKeyCode(ui::vk::down);
+        h.pressKeyCode(ui::vk::left, true, true);
+        h.pressKeyCode(ui::vk::left, true, false);
+        h.pressKeyCode(ui::vk::left, true, false);
+        const auto a = history.cursors().a();
+        const auto b = history.cursors().b();
+        ASSERT_TRUE(a && b);
+        EXPECT_LT(*a, *b);
+        EXPECT_TRUE(history.view().following());
+        const double end = history.view().timeAt(history.view().columns());
+        EXPECT_TRUE(eventually([&] {
+            h.fireTimer(CHistoryDlg::refreshTimer);
+            return history.view().timeAt(history.view().columns()) > end + 50;
+        }));
+        EXPECT_EQ(history.cursors().a(), a);
+        EXPECT_EQ(history.cursors().b(), b);
+    });
+}
+
 TEST_F(HistoryWindow, TheRangeIsNotSavedOverTheLogBeingWritten) {
     runMonitor([&](Window& w, CMonitorDlg& dlg) {
         ui::headless::queueFileDialogAnswer(pathOf("log.csv"));

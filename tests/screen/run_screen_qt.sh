@@ -32,7 +32,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/../support/screen_env.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/../support/history_screen.sh"
 
 if [[ -z "${SCREEN_IN_NAMESPACE:-}" ]]; then
-    require_tools Xvfb xdotool xwininfo import convert unshare nsenter ip iconv timeout flock
+    require_tools Xvfb xdotool xclip xwininfo import convert unshare nsenter ip iconv timeout flock
     require_built "$program" "$sim" "$rcgen"
     require_namespaces
     [[ -n "$shot" ]] && shot=$(absolute "$shot")
@@ -132,8 +132,8 @@ fi
 
 # ---- the signal history ------------------------------------------------------
 history_send() {
-    device --connect "$monitorAddress:$listenPort" --bind "$deviceAddress" --send "$1" --quiet \
-        > /dev/null 2>&1 || fail "the frame $1"
+    device --connect "$monitorAddress:$listenPort" --bind "$deviceAddress" --quiet "$@" \
+        > /dev/null 2>&1 || fail "the device's frames $*"
 }
 history_client() { geometry "$1"; }  # no window manager: no frame
 history_png_name() { echo "$1"; }

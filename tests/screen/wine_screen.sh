@@ -32,7 +32,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/../support/history_screen.sh"
 variant_facts "$variant"
 
 if [[ -z "${WINE_SCREEN_IN_NAMESPACE:-}" ]]; then
-    require_tools wine wineserver Xvfb xwininfo xdotool import convert unshare nsenter ip iconv \
+    require_tools wine wineserver Xvfb xwininfo xdotool xclip import convert unshare nsenter ip iconv \
         timeout
     require_built "$buildDir/bin/$productName.exe" "$buildDir/generated/$productName.rc" "$sim"
     require_namespaces
@@ -166,8 +166,8 @@ fi
 
 # The signal history beside the main window.
 history_send() {
-    device --connect "$monitorAddress:$port1" --bind "$deviceAddress" --send "$1" --quiet \
-        > /dev/null 2>&1 || fail "the frame $1"
+    device --connect "$monitorAddress:$port1" --bind "$deviceAddress" --quiet "$@" \
+        > /dev/null 2>&1 || fail "the device's frames $*"
 }
 # Wine draws the frame: the client area is the template's size, at the
 # main window's scale, inside a frame as thick at the sides as below.

@@ -3,15 +3,18 @@
 # programs and the Windows programs under Wine. Sourced after
 # screen_env.sh; the sourcing script addresses the main window (template
 # 102) when it calls history_scenario, and defines:
-#   history_send BYTES        a frame from the device, e.g. "FC 04 04"
+#   history_send OPTIONS...   the device simulator's options after its
+#                             connection, e.g. --send "FC 04 04"
 #   history_client ID         x y w h of the client area of the window ID
 #   history_png_name PATH     what to type into the save dialog for PATH
 # shellcheck disable=SC2034,SC2154 # names shared with the sourcing scripts
 
 # The history window (template 140) as its layout table has it: the diagram
-# (1206) with the names' column 90 dialog units wide and the clock times 12
-# high above one row per signal, each row's band half its height in its
-# middle; the pointer's text (1208); the PNG button (1205).
+# (1206) at 42 dialog units down, with the names' column 90 dialog units
+# wide and the clock times 12 high above one row per signal, each row's band
+# half its height in its middle; the pointer's text (1208); the PNG button
+# (1205); the buttons that show the whole history (1211) and copy the
+# measurements (1213).
 readonly historyCaption=信号の履歴
 
 # history_geometry: the diagram's plot and rows on the screen.
@@ -19,7 +22,7 @@ history_geometry() {
     local x y
     read -r plotLeft plotTop plotWidth plotHeight <<< "$(rect_px 1206)"
     read -r x _ <<< "$(to_px $((5 + 90)) 0)"
-    read -r _ y <<< "$(to_px 0 $((24 + 12)))"
+    read -r _ y <<< "$(to_px 0 $((42 + 12)))"
     plotRight=$((plotLeft + plotWidth - 1))
     rowsTop=$y
     rowHeight=$(((plotTop + plotHeight - rowsTop) / inputs_and_outputs))
@@ -57,14 +60,66 @@ png_saved() {
     [[ $kind == PNG ]] && (((w - $2) * (w - $2) <= 4 && (h - $3) * (h - $3) <= 4))
 }
 
+# The measurements as the clipboard has them, as UTF-8.
+clipboard_text() { xclip -o -selection clipboard -t UTF8_STRING 2> /dev/null; }
+# measured_row ROW: the copied table's line of a row, its fields apart by
+# spaces: changes, rises, ON total, ON share, shortest, longest, mean period.
+measured_row() { clipboard_text | tr -d '\r' | awk -F'\t' -v line=$(($1 + 2)) 'NR == line { $1 = ""; print }'; }
+# near A B TOLERANCE: two decimals within the tolerance of each other.
+near() { awk -v a="$1" -v b="$2" -v t="$3" 'BEGIN { d = a - b; exit !(d <= t && -d <= t) }'; }
+# pulses_measured ROW RISES TOTAL: the row's figures are RISES pulses of
+# 0.2 s every 0.5 s, TOTAL s on in all, each time within 50 ms.
+pulses_measured() {
+    local changes rises total share shortest longest period
+    read -r changes rises total share shortest longest period <<< "$(measured_row "$1")"
+    rowSeen="$changes $rises $total $share $shortest $longest $period"
+    [[ $rises == "$2" ]] && near "$total" "$3" 0.05 && near "$shortest" 0.2 0.05 &&
+        near "$longest" 0.2 0.05 && near "$period" 0.5 0.05
+}
+
+# history_measure_pulses [SHOT]: the device pulses input 3 five times, 0.2 s on
+# every 0.5 s; "全体表示" then "測定のコピー" copy those figures. Then the
+# cursors from the keys: B two changes back from the view's end (the fifth
+# rise), A ten (the first rise); the copy then measures four whole pulses
+# and the rise of the fifth, nine changes. "A-B を拡大" fits the view to
+# them; with SHOT, a picture of the window goes there. The view follows the
+# present again at the end.
+history_measure_pulses() {
+    local script=$work/pulses.txt i
+    for i in 1 2 3 4 5; do printf 'send FC 04 04\npause 200\nsend FC 00 04\npause 300\n'; done > "$script"
+    history_send --script "$script"
+    click 1211
+    click 1213
+    wait_until 40 pulses_measured 2 5 1.0 && pass "the copied measurements of input 3: 5 pulses of 0.2 s every 0.5 s ($rowSeen)" ||
+        fail "the copied measurements of input 3 are '$rowSeen'; the clipboard holds: $(clipboard_text | head -c 400)"
+
+    xdotool mousemove --sync $((plotLeft + plotWidth / 2)) "$(band_y 2)" click 1
+    keys Delete ctrl+shift+Left ctrl+shift+Left
+    for i in 1 2 3 4 5 6 7 8 9 10; do keys ctrl+Left; done
+    click 1213
+    wait_until 40 pulses_measured 2 5 0.8 && [[ ${rowSeen%% *} == 9 ]] &&
+        pass "between the cursors set by the keys: 9 changes, 4 whole pulses ($rowSeen)" ||
+        fail "between the cursors set by the keys, input 3 measures '$rowSeen'"
+    click 1212
+    [[ -n "$1" ]] && sleep 0.5 && import -window root -crop "${dialogW}x$dialogH+$dialogX+$dialogY" +repage "$1" &&
+        pass "screenshot $1"
+    # End, with the diagram focused by a click on its names, follows the
+    # present again.
+    xdotool mousemove --sync $((plotLeft - 20)) "$(band_y 0)" click 1
+    keys End
+}
+
 # history_scenario SHOT PNG: the history button opens the history beside the
 # main window; a device turns input 3 on and off and its row shows a red
-# band that reaches the right edge while on and stops when off; the main
+# band that reaches the right edge while on and stops when off (after the
+# pulses that history_measure_pulses measures); the main
 # window answers a frame meanwhile; a click on the band names the change;
 # the diagram is saved as a PNG of its size; Escape closes the window and
-# the program runs on. With SHOT, a picture of the history goes there.
+# the program runs on. With SHOT, a picture of the history with its cursors
+# goes there.
 history_scenario() {
     local shot=$1 png=$2 main="$dialogX $dialogY $dialogW $dialogH" historyId first mainX mainW
+    runSeen="" endSeen=""
     [[ $variant == kelvane ]] && inputs_and_outputs=6 || inputs_and_outputs=5
     click 1032
     if ! wait_until 100 caption_is "$historyCaption"; then
@@ -78,25 +133,24 @@ history_scenario() {
     ((dialogX >= mainX + mainW)) && pass "the history opens beside the main window, at x $dialogX" ||
         fail "the history window at x $dialogX covers the main window (right edge $((mainX + mainW)))"
     history_geometry
+    history_measure_pulses "$shot"
 
-    history_send "FC 04 04"
+    history_send --send "FC 04 04"
     wait_until 100 right_end_is 2 red && pass "input 3 on: its row is red up to the present" ||
         fail "input 3 on: its row ends in $endSeen, not red"
-    history_send "FC 00 04"
+    history_send --send "FC 00 04"
     wait_until 100 band_ended 2 && pass "input 3 off: its red band (x $runSeen) stops short of the present" ||
         fail "input 3 off: row end $endSeen, red run '$runSeen'"
 
     # The main window goes on working beside it.
     # shellcheck disable=SC2086 # x y w h
     use_dialog 102 $main
-    history_send "FC 01 01"
+    history_send --send "FC 01 01"
     expect_faces "with the history open, input 1 on: lamp 1" red 1100
     # shellcheck disable=SC2046 # x y w h
     use_dialog 140 $(history_client "$historyId")
     wait_until 100 right_end_is 0 red && pass "input 1's row turns red as its lamp did" ||
         fail "input 1's row ends in $endSeen"
-    [[ -n "$shot" ]] && import -window root -crop "${dialogW}x$dialogH+$dialogX+$dialogY" +repage "$shot" &&
-        pass "screenshot $shot"
 
     read -r first _ <<< "$runSeen"
     xdotool mousemove --sync $((plotLeft + first + 1)) "$(band_y 2)" click 1
