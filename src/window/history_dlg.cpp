@@ -6,7 +6,6 @@
 
 #include "history/cursor_text.h"
 #include "history/log_reader.h"
-#include "history/measurement_text.h"
 #include "history/png_image.h"
 #include "history/wall_clock.h"
 #include "platform/fs.h"
@@ -15,7 +14,6 @@
 #include "platform/text.h"
 #include "platform/wall_clock.h"
 #include "store/file_choice.h"
-#include "store/range_csv.h"
 #include "window/control_ids.h"
 #include "window/history_layout.h"
 #include "window/history_log_state.h"
@@ -48,9 +46,6 @@ constexpr double shortestOpeningMs = 10'000;
 constexpr double longestOpeningMs = 60'000;
 constexpr double wheelZoomPerNotch = 1.5;
 constexpr int dragThreshold = 3;
-// "A-B を拡大" leaves this share of the cursors' span free at either side,
-// so that both lines stay in sight.
-constexpr double cursorZoomMargin = 0.05;
 // Ports and devices beyond these are not offered one by one.
 constexpr std::size_t maxFilterChoices = 256;
 
@@ -260,15 +255,6 @@ void CHistoryDlg::refresh() {
     table.invalidate();
 }
 
-std::vector<history::RowMeasurements> CHistoryDlg::measurements() const {
-    const history::TimeRange range = cursors_.measured(viewRange());
-    std::vector<history::RowMeasurements> figures;
-    for (int row = 0; row < rows().count(); ++row) {
-        figures.push_back(history::measureRow(shown(), row, range.from, range.to));
-    }
-    return figures;
-}
-
 void CHistoryDlg::OnTimer(int id) {
     if (id != refreshTimer) return;
     const bool loading = reading_ && !reading_->loaded.load();
@@ -374,46 +360,6 @@ void CHistoryDlg::OnSurfaceMouse(int id, const ui::MouseEvent& event) {
             refresh();
             return;
     }
-}
-
-// A click on the plot places the cursor on the row under it, or on the
-// chosen row when it is above or below the rows.
-void CHistoryDlg::clickAt(const ui::MouseEvent& event, history::Cursors::Which which) {
-    const DiagramGeometry g = geometry();
-    if (event.x < g.labelWidth || rows().count() == 0) return;
-    const int row = g.rowAt(event.y).value_or(cursors_.row());
-    const auto time =
-        static_cast<history::TimeMs>(std::llround(view_.timeAt(event.x - g.labelWidth)));
-    cursors_.place(which, shown(), time, row, view_.msPerColumn());
-    refresh();
-}
-
-// Up and Down choose the row; Ctrl+Left and Ctrl+Right move cursor A to
-// its previous or next change, with Shift cursor B; Delete takes both away.
-bool CHistoryDlg::cursorKey(const ui::KeyMessage& message) {
-    using W = history::Cursors::Which;
-    switch (message.keyCode) {
-        case ui::vk::up:
-        case ui::vk::down:
-            cursors_.chooseRow(message.keyCode == ui::vk::up ? -1 : 1, rows().count());
-            break;
-        case ui::vk::deleteKey:
-            cursors_.clear();
-            break;
-        case ui::vk::left:
-        case ui::vk::right: {
-            if (!message.control) return false;
-            const W which = message.shift ? W::B : W::A;
-            if (cursors_.step(which, shown(), message.keyCode == ui::vk::right, viewRange())) {
-                view_.reveal(static_cast<double>(*cursors_.at(which)));
-            }
-            break;
-        }
-        default:
-            return false;
-    }
-    refresh();
-    return true;
 }
 
 bool CHistoryDlg::PreTranslateMessage(const ui::KeyMessage& message) {
@@ -595,51 +541,5 @@ void CHistoryDlg::OnSavePng() {
     const ui::Image image = diagram.capture();
     if (!fs::writeBytes(*path, history::encodePng(image.width, image.height, image.pixels))) {
         ShowMessage(jp("PNG ファイルを保存できません"));
-    }
-}
-
-// ---- the instrument's buttons ---------------------------------------------------
-
-void CHistoryDlg::OnShowWhole() {
-    const history::TimeRange all = span();
-    view_.setColumns(geometry().plotWidth());
-    view_.setSpan(all.from, all.to);
-    view_.fit(static_cast<double>(all.from), static_cast<double>(all.to));
-    refresh();
-}
-
-void CHistoryDlg::OnZoomToCursors() {
-    const std::optional<history::TimeRange> range = cursors_.between();
-    if (!range) return;
-    const auto length = static_cast<double>(range->to - range->from);
-    const double margin = std::max(length * cursorZoomMargin, 1.0);
-    view_.fit(static_cast<double>(range->from) - margin, static_cast<double>(range->to) + margin);
-    refresh();
-}
-
-void CHistoryDlg::OnCopyMeasurements() {
-    if (!CopyTextToClipboard(history::measurementTableText(rowNames(), measurements()))) {
-        ShowMessage(jp("測定をクリップボードにコピーできません"));
-    }
-}
-
-void CHistoryDlg::OnSaveRange() {
-    ui::FileDialogRequest request;
-    request.save = true;
-    request.defaultExtension = "csv";
-    request.filter = "CSV (*.csv)|*.csv|all files(*.*)|*.*||";
-    request.overwritePrompt = true;
-    request.hideReadOnly = true;
-    const auto path = store::chooseFile(*this, request);
-    if (!path) return;
-    // Replacing the log being written would leave its writer appending to
-    // a file that no longer has a name.
-    if (main_.eventLog.logging() && *path == main_.eventLog.path()) {
-        ShowMessage(jp("記録中のログには保存できません。別のファイルを選んでください"));
-        return;
-    }
-    const history::TimeRange range = cursors_.measured(viewRange());
-    if (!fs::replaceTextFile(*path, store::rangeCsv(shown(), range.from, range.to, rowNames()))) {
-        ShowMessage(jp("範囲を保存できません"));
     }
 }
