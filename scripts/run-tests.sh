@@ -16,7 +16,8 @@ jobs=$(nproc)
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
-step() { printf '\n==== %s ====\n' "$*"; }
+started=$SECONDS
+step() { printf '\n==== %s (at %d s) ====\n' "$*" $((SECONDS - started)); }
 
 # Every registered test that did not run (skipped or not run), by build.
 not_run=()
