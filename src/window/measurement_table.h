@@ -8,14 +8,16 @@
 
 #include "history/measurements.h"
 #include "platform/ui.h"
+#include "window/history_diagram.h"
 
 namespace table_colours {
 inline constexpr ui::Color background = ui::rgb(255, 255, 255);
 inline constexpr ui::Color header = ui::rgb(236, 236, 236);
 inline constexpr ui::Color grid = ui::rgb(200, 200, 200);
 inline constexpr ui::Color text = ui::rgb(0, 0, 0);
-// The row that Up and Down have chosen for the cursors' keys.
-inline constexpr ui::Color chosenRow = ui::rgb(220, 232, 255);
+// The row that Up and Down have chosen for the cursors' keys, as the
+// diagram marks it.
+inline constexpr ui::Color chosenRow = diagram_colours::chosenRow;
 }  // namespace table_colours
 
 struct MeasurementTable {
