@@ -1,12 +1,17 @@
 // The window closes while devices stream on every port, with logging on:
 // every worker has ended when the window object goes, and none touches it
-// afterwards (the AddressSanitizer build sees any that would).
+// afterwards (the AddressSanitizer build sees any that would). The history
+// window, open at the close, adds nothing to the close's time.
+#include <algorithm>
+#include <chrono>
 #include <memory>
 #include <stdexcept>
 #include <vector>
 
 #include "net/net_fixture.h"
+#include "platform/text.h"
 #include "stress/stress_support.h"
+#include "window/history_dlg.h"
 
 namespace {
 
@@ -89,6 +94,64 @@ TEST_F(WindowClose, AHandThatThrowsStillClosesTheWindowAndEndsItsWorkers) {
     const auto total = stopAll(devices);
     EXPECT_EQ(total.wrongReplies, 0);
     EXPECT_EQ(threadCount(), baseThreads);
+}
+
+// How long the close of the window takes, from the user's close to the
+// end of the window's run, with the history window closed, showing the live
+// history, or following a log. The shortest of a few closes is taken, so
+// that a moment of a loaded machine does not count.
+class HistoryAtClose : public NetTest {
+protected:
+    enum class History { Closed, Live, FollowingALog };
+
+    std::chrono::milliseconds closeTime(History history) {
+        auto shortest = std::chrono::milliseconds::max();
+        for (int round = 0; round < 3; ++round) {
+            std::chrono::steady_clock::time_point closed;
+            runMonitor([&](Window& w, CMonitorDlg& dlg) {
+                startWith(w, {str(freePort()), "", "", ""});
+                ASSERT_TRUE(looksRunning(w));
+                if (history != History::Closed) {
+                    w.click(ids::historyButton);
+                    ASSERT_TRUE(dlg.historyDlg && dlg.historyDlg->IsWindowOpen());
+                }
+                if (history == History::FollowingALog)
+                    followLog(ui::headless::windowOf(*dlg.historyDlg));
+                closed = std::chrono::steady_clock::now();
+            });
+            shortest = std::min(shortest, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                              std::chrono::steady_clock::now() - closed));
+        }
+        return shortest;
+    }
+
+private:
+    void followLog(Window& h) const {
+        writeFile("followed.csv",
+                  text::jp("日付,時刻,接続元IPアドレス") +
+                      (isKelvane ? ",A,B,C,X,Y,Z\r\n2024/05/01,09:30:00,10.0.0.1,1,0,0,0,0,0\r\n"
+                                 : ",A,B,C,D,E\r\n2024/05/01,09:30:00,10.0.0.1,1,0,0,0,0\r\n"));
+        ui::headless::queueFileDialogAnswer(pathOf("followed.csv"));
+        h.click(ids::historyOpenLog);
+        ASSERT_TRUE(eventually([&] {
+            h.fireTimer(CHistoryDlg::refreshTimer);
+            return h.text(ids::historySource).find(text::jp("(追従中)")) != std::string::npos;
+        })) << h.text(ids::historySource);
+    }
+};
+
+// The log's reader waits a second between its looks at the file, and a
+// worker that does not end is waited for before it is let go: the close
+// must end the reader at once rather than wait for either.
+TEST_F(HistoryAtClose, TheHistoryWindowOpenLiveOrFollowingALogDoesNotSlowTheClose) {
+    const auto bare = closeTime(History::Closed);
+    const auto live = closeTime(History::Live);
+    const auto following = closeTime(History::FollowingALog);
+    const auto allowance = stress::stretched(100ms);
+    EXPECT_LE(live, bare + allowance)
+        << "closed " << bare.count() << " ms, live " << live.count() << " ms";
+    EXPECT_LE(following, bare + allowance)
+        << "closed " << bare.count() << " ms, following " << following.count() << " ms";
 }
 
 }  // namespace

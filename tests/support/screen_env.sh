@@ -208,9 +208,10 @@ no_ink() {
 # escape_ends WHAT WINDOW [PORT]: Escape in the window ends the program
 # (programPid) with status 0 within 6 s; with PORT, whose listener runs, the
 # window leaves the screen when the modal run ends, no later than the
-# listener closes.
+# listener closes. How long the end took, in ms, is left in endedAfter.
 escape_ends() {
     local what=$1 window=$2 port=${3:-} start now gone="" closed="" ended="" status
+    endedAfter=""
     focus_window "$window"
     start=$(date +%s%N)
     xdotool key Escape
@@ -225,6 +226,7 @@ escape_ends() {
         fail "$what: the program did not end within 6 s of Escape"
         return
     fi
+    endedAfter=$ended
     wait "$programPid"
     status=$?
     programPid=""
