@@ -36,21 +36,58 @@ const std::vector<int> referencePorts = {22003, 22004, 22005, 22006};
 const std::vector<int> batchedPorts = {22013, 22014, 22015, 22016};
 constexpr int roundTripFrames = 20'000;
 constexpr int pipelinedFrames = 100'000;
+// Logging on: a short run, and one long enough for a writer that falls
+// behind to fill the queue of owed lines.
+constexpr int loggedFrameCounts[] = {pipelinedFrames, 10 * pipelinedFrames};
 constexpr int idleSeconds = 3;
 constexpr int idleDeviceCounts[] = {0, 4, 32, 128};
 constexpr int stopDevicesPerPort = 8;
+constexpr int pacedDevices = 16;
+constexpr std::chrono::milliseconds pacedPeriod{10};
+constexpr std::chrono::milliseconds pacedLength{4'000};
 constexpr std::chrono::milliseconds outageLength{60'000};
 constexpr int deadDevicePort = 23003;
 
-// Process CPU time (every thread) per second of wall time, in percent of one
-// core, while devices stay connected and quiet.
-double idleCpuPercent() {
+// Process CPU time (every thread) per second of wall time while work runs,
+// in percent of one core.
+template <class Work>
+double cpuPercentWhile(Work&& work) {
     std::clock_t cpuBefore = std::clock();
     auto wallBefore = Clock::now();
-    std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
+    work();
     double cpu = static_cast<double>(std::clock() - cpuBefore) / CLOCKS_PER_SEC;
     std::chrono::duration<double> wall = Clock::now() - wallBefore;
     return 100.0 * cpu / wall.count();
+}
+
+// While devices stay connected and quiet.
+double idleCpuPercent() {
+    return cpuPercentWhile([] { std::this_thread::sleep_for(std::chrono::seconds(idleSeconds)); });
+}
+
+// Process CPU while devices on the 4 ports send at their pace, each frame
+// after the reply to the one before. The devices run in this process too,
+// so both servers' figures carry the same devices' share.
+void printPacedCpuFigure(const char* who, const std::vector<int>& ports) {
+    std::vector<long> answered(pacedDevices, 0);
+    const double percent = cpuPercentWhile([&] {
+        std::vector<std::jthread> devices;
+        for (int i = 0; i < pacedDevices; ++i) {
+            devices.emplace_back([i, &ports, &answered] {
+                answered[static_cast<std::size_t>(i)] = bench::sendPaced(
+                    serverAddress, ports[static_cast<std::size_t>(i) % ports.size()], pacedPeriod,
+                    pacedLength);
+            });
+        }
+    });
+    long total = 0;
+    for (const long count : answered) total += count;
+    std::printf(
+        "%-28s %d devices at %lld frames/s on 4 ports for %lld s: %.2f %% of one core, %ld "
+        "frames answered\n",
+        who, pacedDevices, static_cast<long long>(1000 / pacedPeriod.count()),
+        static_cast<long long>(pacedLength.count() / 1000), percent, total);
+    std::fflush(stdout);
 }
 
 void measure(const char* who, const std::vector<int>& ports) {
@@ -98,13 +135,64 @@ void benchReference() {
         return;
     }
     measure("reference server", referencePorts);
-    if (!wireOnly()) printIdleFigures("reference server", referencePorts);
+    if (wireOnly()) return;
+    printIdleFigures("reference server", referencePorts);
+    printPacedCpuFigure("reference server", referencePorts);
 }
 
 std::size_t linesIn(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return static_cast<std::size_t>(
         std::count(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(), '\n'));
+}
+
+// The lines of a growing file, each look reading only what came since the
+// one before, so that looking often takes little from the writer.
+class LineCount {
+public:
+    explicit LineCount(std::string path) : path_(std::move(path)) {}
+    std::size_t now() {
+        std::ifstream in(path_, std::ios::binary);
+        in.seekg(static_cast<std::streamoff>(offset_));
+        char bytes[65536];
+        while (in.read(bytes, sizeof bytes) || in.gcount() > 0) {
+            const auto got = static_cast<std::size_t>(in.gcount());
+            lines_ += static_cast<std::size_t>(std::count(bytes, bytes + got, '\n'));
+            offset_ += got;
+        }
+        return lines_;
+    }
+
+private:
+    std::string path_;
+    std::size_t offset_ = 0;
+    std::size_t lines_ = 0;
+};
+
+// The pipelined rate with logging on, and whether the log keeps up: every
+// answered frame's line on disk, and how long after the last reply the last
+// line got there.
+void printLoggedRun(CMonitorDlg& dlg, int frames) {
+    LineCount log(dlg.eventLog.path());
+    const std::size_t before = log.now();
+    auto logged = bench::measurePipelined(serverAddress, {monitorPorts[0]}, frames);
+    const auto answered = Clock::now();
+    // An empty log gets its header before the first line.
+    const std::size_t expected = before + static_cast<std::size_t>(frames) + (before == 0 ? 1 : 0);
+    const auto deadline = answered + std::chrono::seconds(10);
+    std::size_t lines = log.now();
+    while (lines < expected && Clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        lines = log.now();
+    }
+    const std::chrono::duration<double, std::milli> lag = Clock::now() - answered;
+    std::printf(
+        "%-28s pipelined, one connection, %d frames: %.0f frames/s (%ld wrong or missing); "
+        "%zu of %d lines on disk %.1f ms after the last reply\n",
+        (std::string(variant::productName) + ", logging on").c_str(), frames,
+        logged.framesPerSecond, logged.mismatches, lines - (expected - frames), frames,
+        lag.count());
+    std::fflush(stdout);
 }
 
 // Another opener holds the log while four devices send ten frames a second
@@ -228,10 +316,7 @@ void benchMonitor(ui::headless::Window& w, CMonitorDlg& dlg) {
     measure(who.c_str(), monitorPorts);
 
     w.setCheck(ids::loggingCheck, true);
-    auto logged = bench::measurePipelined(serverAddress, {monitorPorts[0]}, pipelinedFrames / 10);
-    std::printf("%-28s pipelined, one connection: %.0f frames/s (%ld wrong or missing)\n",
-                (std::string(variant::productName) + ", logging on").c_str(),
-                logged.framesPerSecond, logged.mismatches);
+    for (const int frames : loggedFrameCounts) printLoggedRun(dlg, frames);
     const auto loggedTrips =
         bench::measureRoundTrips(serverAddress, monitorPorts[0], roundTripFrames);
     std::printf("%-28s round trip over %zu frames: median %.1f us, p90 %.1f us, p99 %.1f us\n",
@@ -243,6 +328,7 @@ void benchMonitor(ui::headless::Window& w, CMonitorDlg& dlg) {
         return;
     }
     printOutageFigure(dlg);
+    printPacedCpuFigure((std::string(variant::productName) + ", logging on").c_str(), monitorPorts);
     w.setCheck(ids::loggingCheck, false);
 
     printIdleFigures(variant::productName, monitorPorts);

@@ -23,7 +23,7 @@ struct Connection {
     std::string peerText;
     std::vector<frames::Frame> frames;
     std::string replies;
-    std::vector<std::string> logLines;
+    std::string logLines;
 };
 
 // The replies go out whole. While this connection is the one the output

@@ -29,7 +29,7 @@ struct Connection {
     std::vector<std::optional<frames::FrameEffect>> effects;
     std::string replies;
     std::string trace;
-    std::vector<std::string> logLines;
+    std::string logLines;
 };
 
 void traceFrame(Connection& c, const frames::Frame& frame,

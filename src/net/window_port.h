@@ -42,10 +42,11 @@ public:
     // Any thread: every input off, as the end of a listener leaves them.
     virtual void clearInputs() = 0;
     // Any thread: the log line of the frame a device sent from peerAddress,
-    // made now and kept in lines (nothing while logging is off); logRead
-    // hands a read's lines to the log together, in order, and empties them.
-    virtual void logFrame(const std::string& peerAddress, std::vector<std::string>& lines) = 0;
-    virtual void logRead(std::vector<std::string>& lines) = 0;
+    // made now and added to lines, "\n"-ended (nothing while logging is
+    // off); logRead hands a read's lines to the log together, in order, and
+    // empties them.
+    virtual void logFrame(const std::string& peerAddress, std::string& lines) = 0;
+    virtual void logRead(std::string& lines) = 0;
 
     // Window thread: the peer label under a port.
     virtual void showPeerLabel(int slot, const std::string& text) = 0;

@@ -1,13 +1,20 @@
 #include "platform/fs_text_file.h"
 
+#include <algorithm>
+
 namespace fs::detail {
 
 std::string withCrLf(std::string_view text) {
     std::string translated;
     translated.reserve(text.size() + text.size() / 16 + 2);
-    for (const char c : text) {
-        if (c == '\n') translated.push_back('\r');
-        translated.push_back(c);
+    // Line by line rather than byte by byte: the log's writer puts every
+    // line it owes through here.
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        translated.append(text.substr(start, end - start));
+        if (end == text.size()) break;
+        translated.append("\r\n");
+        start = end + 1;
     }
     return translated;
 }

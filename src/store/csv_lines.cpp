@@ -25,12 +25,18 @@ std::string csvTimestamp(const std::tm& localTime) {
 std::string csvDataLine(std::string_view timestamp, std::string_view peerAddress,
                         std::span<const std::int32_t> inputs,
                         std::span<const std::int32_t> outputs) {
-    std::string line;
-    line.append(timestamp).append(",").append(peerAddress);
+    std::string line(timestamp);
+    appendCsvRecordAfterTimestamp(line, peerAddress, inputs, outputs);
+    return line;
+}
+
+void appendCsvRecordAfterTimestamp(std::string& line, std::string_view peerAddress,
+                                   std::span<const std::int32_t> inputs,
+                                   std::span<const std::int32_t> outputs) {
+    line.append(",").append(peerAddress);
     for (const auto state : inputs) line.append(state != 0 ? ",1" : ",0");
     for (const auto state : outputs) line.append(state != 0 ? ",1" : ",0");
     line.push_back('\n');
-    return line;
 }
 
 }  // namespace store

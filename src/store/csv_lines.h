@@ -21,5 +21,9 @@ std::string csvTimestamp(const std::tm& localTime);
 std::string csvDataLine(std::string_view timestamp, std::string_view peerAddress,
                         std::span<const std::int32_t> inputs,
                         std::span<const std::int32_t> outputs);
+// The same record without its timestamp, appended to a line that has it.
+void appendCsvRecordAfterTimestamp(std::string& line, std::string_view peerAddress,
+                                   std::span<const std::int32_t> inputs,
+                                   std::span<const std::int32_t> outputs);
 
 }  // namespace store

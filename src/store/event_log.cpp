@@ -68,7 +68,7 @@ void EventLog::setSignalNames(const std::vector<std::string>& inputs,
     if (editedByUser) namesEdited_.store(true);
 }
 
-std::string EventLog::timestampNow() {
+void EventLog::appendTimestampNow(std::string& into) {
     const std::time_t now = std::time(nullptr);
     std::lock_guard lock(localTimeGuard_);
     if (now != timestampSecond_) {
@@ -76,7 +76,7 @@ std::string EventLog::timestampNow() {
         timestampText_ = local != nullptr ? csvTimestamp(*local) : std::string();
         timestampSecond_ = now;
     }
-    return timestampText_;
+    into.append(timestampText_);
 }
 
 std::string EventLog::rescueFileTimeNow() {
@@ -88,32 +88,34 @@ std::string EventLog::rescueFileTimeNow() {
     return text;
 }
 
-std::string EventLog::record(std::string_view peerAddress, std::span<const std::int32_t> inputs,
-                             std::span<const std::int32_t> outputs) {
-    return csvDataLine(timestampNow(), peerAddress, inputs, outputs);
+void EventLog::record(std::string_view peerAddress, std::span<const std::int32_t> inputs,
+                      std::span<const std::int32_t> outputs, std::string& records) {
+    appendTimestampNow(records);
+    appendCsvRecordAfterTimestamp(records, peerAddress, inputs, outputs);
 }
 
-void EventLog::append(std::vector<std::string>& records) {
+void EventLog::append(std::string& records) {
     if (records.empty()) return;
-    std::vector<OwedLine> lines(records.size());
-    for (std::size_t i = 0; i < records.size(); ++i) lines[i].record = std::move(records[i]);
+    OwedLines lines;
+    lines.count = static_cast<std::size_t>(std::count(records.begin(), records.end(), '\n'));
+    lines.records = std::move(records);
+    // The next read's records take about as much room.
     records.clear();
+    records.reserve(lines.records.size());
     const std::string file = path();
-    // The line that takes the flag is the next one in the queue, so that
+    // The lines that take the flag are the next ones in the queue, so that
     // the fresh header comes before the first record after the edit. The
     // names are taken after the flag: the lines carry the names that made
     // them ask.
     std::lock_guard order(orderGuard_);
-    lines.front().headerFirst = namesEdited_.exchange(false);
-    std::shared_ptr<const std::string> header;
+    lines.headerFirst = namesEdited_.exchange(false);
     {
         std::lock_guard names(namesGuard_);
-        header = header_;
+        lines.header = header_;
     }
-    for (OwedLine& line : lines) line.header = header;
-    const bool headerFirst = lines.front().headerFirst;
+    const bool headerFirst = lines.headerFirst;
     // A dropped line's fresh header is still owed to the next line.
-    if (writer_.add(file, lines) == 0 && headerFirst) namesEdited_.store(true);
+    if (writer_.add(file, std::move(lines)) == 0 && headerFirst) namesEdited_.store(true);
 }
 
 void EventLog::showToldNotices() {
@@ -155,7 +157,7 @@ std::optional<std::string> EventLog::rescue(const OwedFile& owed, int number) {
     for (const auto& place : places) {
         auto file = open(place);
         if (!file) continue;
-        const bool whole = writeOwedLines(*file, owed.lines).count == owed.lines.size();
+        const bool whole = writeOwedLines(*file, owed.lines).count == owed.count;
         if (file->close() && whole) return place;
     }
     return std::nullopt;
@@ -171,11 +173,10 @@ void EventLog::finish() {
     for (std::size_t i = 0; i < finished.owed.size(); ++i) {
         const OwedFile& owed = finished.owed[i];
         if (const auto place = rescue(owed, static_cast<int>(i))) {
-            report += text::jp("ログファイルに書き込めなかった ") +
-                      std::to_string(owed.lines.size()) +
+            report += text::jp("ログファイルに書き込めなかった ") + std::to_string(owed.count) +
                       text::jp(" 行を、次のファイルに保存しました。\r\n") + *place + "\r\n";
         } else {
-            lost += owed.lines.size();
+            lost += owed.count;
         }
     }
     if (lost > 0) {

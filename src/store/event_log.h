@@ -70,13 +70,14 @@ public:
 
     // A frame's line in two steps, for the frames of one read: each
     // frame's record (the time now, the device's address and the states of
-    // the inputs and outputs) is made as the frame is applied, and the
-    // records go to the writer together, in order, under the names in force
-    // then; append empties records and returns at once. Any thread. The
-    // caller makes no record while logging is off.
-    std::string record(std::string_view peerAddress, std::span<const std::int32_t> inputs,
-                       std::span<const std::int32_t> outputs);
-    void append(std::vector<std::string>& records);
+    // the inputs and outputs) is made as the frame is applied and added to
+    // the read's records ("\n"-ended lines in one string), and the records
+    // go to the writer together, in order, under the names in force then;
+    // append empties records and returns at once. Any thread. The caller
+    // makes no record while logging is off.
+    void record(std::string_view peerAddress, std::span<const std::int32_t> inputs,
+                std::span<const std::int32_t> outputs, std::string& records);
+    void append(std::string& records);
 
     // The close, on the window thread: waits about a second for the writer,
     // saves what it still owes into a file of its own beside the log (or
@@ -85,7 +86,7 @@ public:
 
 private:
     void showToldNotices();
-    std::string timestampNow();
+    void appendTimestampNow(std::string& into);
     std::string rescueFileTimeNow();
     std::optional<std::string> rescue(const OwedFile& owed, int number);
 

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
+#include <iterator>
 #include <map>
 #include <mutex>
+#include <string_view>
 
 #include "platform/text.h"
 
@@ -22,13 +24,33 @@ constexpr auto retryPause = std::chrono::milliseconds(500);
 constexpr auto writersEndWithin = std::chrono::milliseconds(500);
 // Lines go to the file in writes of about this size.
 constexpr std::size_t writeChunkBytes = 64 * 1024;
-// A try takes at most this many lines, so that a try at each new line of a
-// long outage copies little, and the next try follows at once.
+// A try takes whole reads' lines up to about this many, so that a try at
+// each new line of a long outage moves little, and the next try follows at
+// once.
 constexpr std::size_t linesPerTry = 4096;
 
-// What a line takes on disk, where every "\n" is CR LF.
-std::int64_t bytesOnDisk(const std::string& text) {
+// What text takes on disk, where every "\n" is CR LF.
+std::int64_t bytesOnDisk(std::string_view text) {
     return static_cast<std::int64_t>(text.size() + std::count(text.begin(), text.end(), '\n'));
+}
+
+// Where the first `lines` lines of records end.
+std::size_t endOfLines(const std::string& records, std::size_t lines) {
+    std::size_t end = 0;
+    for (std::size_t n = 0; n < lines; ++n) end = records.find('\n', end) + 1;
+    return end;
+}
+
+void keepFirstLines(OwedLines& lines, std::size_t count) {
+    lines.records.resize(endOfLines(lines.records, count));
+    lines.count = count;
+}
+
+// The lines that remain bring no header of their own: the first one did.
+void dropFirstLines(OwedLines& lines, std::size_t count) {
+    lines.records.erase(0, endOfLines(lines.records, count));
+    lines.count -= count;
+    lines.headerFirst = false;
 }
 
 std::string cannotOpenText() {
@@ -55,52 +77,66 @@ LogOpener systemLogOpener() {
     return [](const std::string& path) { return fs::TextFile::open(path, fs::OpenMode::Append); };
 }
 
-WrittenLines writeOwedLines(fs::TextFile& file, const std::vector<OwedLine>& lines) {
+WrittenLines writeOwedLines(fs::TextFile& file, std::span<const OwedLines> lines) {
     WrittenLines result;
     result.end = file.size();
     if (result.end < 0) return result;
-    while (result.count < lines.size()) {
-        std::string chunk;
-        std::vector<std::int64_t> lineBytes;
-        std::size_t inChunk = 0;
-        std::int64_t end = result.end;
-        while (result.count + inChunk < lines.size() && chunk.size() < writeChunkBytes) {
-            const OwedLine& line = lines[result.count + inChunk];
-            std::string text;
-            if (line.header && (line.headerFirst || end == 0)) text = *line.header;
-            text += line.record;
-            lineBytes.push_back(bytesOnDisk(text));
-            end += lineBytes.back();
-            chunk += text;
-            ++inChunk;
+    std::string chunk;
+    // What each read's header takes in the chunk, 0 for none.
+    std::vector<std::int64_t> headerBytes;
+    std::size_t next = 0;
+    while (next < lines.size()) {
+        chunk.clear();
+        headerBytes.clear();
+        const std::size_t first = next;
+        while (next < lines.size() && chunk.size() < writeChunkBytes) {
+            const OwedLines& owed = lines[next];
+            const bool header = owed.header && (owed.headerFirst || (result.end == 0 && next == 0));
+            headerBytes.push_back(header ? bytesOnDisk(*owed.header) : 0);
+            if (header) chunk += *owed.header;
+            chunk += owed.records;
+            ++next;
         }
         if (!file.write(chunk)) {
-            // The lines that reached the file whole stay; the rest of the
-            // chunk goes.
+            // The lines that reached the file whole stay, a header counted
+            // with the line after it; the rest of the chunk goes.
             const std::int64_t reached = file.size();
             std::int64_t lineEnd = result.end;
-            for (std::size_t i = 0; i < inChunk && reached >= 0; ++i) {
-                const std::int64_t next = lineEnd + lineBytes[i];
-                if (next > reached) break;
-                lineEnd = next;
-                ++result.count;
+            for (std::size_t i = first; i < next && reached >= 0; ++i) {
+                const std::string& records = lines[i].records;
+                std::int64_t header = headerBytes[i - first];
+                for (std::size_t start = 0; start < records.size();) {
+                    const std::size_t end = records.find('\n', start) + 1;
+                    const std::int64_t lineNext =
+                        lineEnd + header + static_cast<std::int64_t>(end - start) + 1;
+                    if (lineNext > reached) {
+                        result.end = lineEnd;
+                        result.whole = file.truncate(result.end);
+                        return result;
+                    }
+                    lineEnd = lineNext;
+                    header = 0;
+                    ++result.count;
+                    start = end;
+                }
             }
             result.end = lineEnd;
             result.whole = file.truncate(result.end);
             return result;
         }
-        result.end = end;
-        result.count += inChunk;
+        result.end += bytesOnDisk(chunk);
+        for (std::size_t i = first; i < next; ++i) result.count += lines[i].count;
     }
     return result;
 }
 
 struct LogWriter::State {
     struct File {
-        std::deque<OwedLine> lines;
+        std::deque<OwedLines> lines;
         std::uint64_t firstOwed = 0;
-        // Lines at the front that the writer took for its current try; once
-        // `writing`, they are in the file's hands and no longer rescued.
+        // Reads' lines at the front that the writer took for its current
+        // try; once `writing`, they are out of the queue, in the file's
+        // hands and no longer rescued.
         std::size_t taken = 0;
         bool writing = false;
         bool writerRunning = false;
@@ -195,7 +231,11 @@ struct LogWriter::State {
     // Under the lock on entry and exit; without it while in the file system.
     void tryOnce(std::unique_lock<std::mutex>& lock, const std::string& path, File& file,
                  std::vector<std::string>& notices) {
-        file.taken = std::min(file.lines.size(), linesPerTry);
+        std::size_t lines = 0;
+        file.taken = 0;
+        while (file.taken < file.lines.size() && lines < linesPerTry) {
+            lines += file.lines[file.taken++].count;
+        }
         const LogOpener open = opener;
         lock.unlock();
         std::unique_ptr<fs::TextFile> handle = open(path);
@@ -212,9 +252,11 @@ struct LogWriter::State {
             return;
         }
         // Only this writer takes lines off the front, so the lines it took
-        // are still there.
-        const auto taken = static_cast<std::ptrdiff_t>(file.taken);
-        const std::vector<OwedLine> batch(file.lines.begin(), file.lines.begin() + taken);
+        // are still there; they are moved, not copied, out of the queue.
+        const auto taken = file.lines.begin() + static_cast<std::ptrdiff_t>(file.taken);
+        std::vector<OwedLines> batch(std::make_move_iterator(file.lines.begin()),
+                                     std::make_move_iterator(taken));
+        file.lines.erase(file.lines.begin(), taken);
         file.writing = true;
         const std::int64_t cutBackTo = file.cutBackTo;
         lock.unlock();
@@ -227,22 +269,34 @@ struct LogWriter::State {
         const WrittenLines written = cut ? writeOwedLines(*handle, batch) : WrittenLines{};
         const bool closed = handle->close();
         handle.reset();
+        // A close that fails after every write went through leaves unknown
+        // whether the lines reached the disk: they stay owed, and the next
+        // try cuts the file back to where they began.
+        const bool unknown = !cut || (!closed && written.count == lines);
+        // The reads written whole leave the batch, and a read written in
+        // part keeps the rest of its lines.
+        std::size_t left = unknown ? 0 : written.count;
+        std::size_t whole = 0;
+        while (whole < batch.size() && batch[whole].count <= left) left -= batch[whole++].count;
+        if (left > 0) dropFirstLines(batch[whole], left);
 
         lock.lock();
         file.writing = false;
         file.taken = 0;
-        // A close that fails after every write went through leaves unknown
-        // whether the lines reached the disk: they stay owed, and the next
-        // try cuts the file back to where they began.
-        if (!cut || (!closed && written.count == batch.size())) {
+        // What was not written goes back to the front, before the lines that
+        // came meanwhile.
+        file.lines.insert(
+            file.lines.begin(),
+            std::make_move_iterator(batch.begin() + static_cast<std::ptrdiff_t>(whole)),
+            std::make_move_iterator(batch.end()));
+        if (unknown) {
             if (cut) file.cutBackTo = batchStart;
             failTry(file, cannotWriteText(), notices);
             return;
         }
         file.cutBackTo = written.whole ? -1 : written.end;
-        for (std::size_t i = 0; i < written.count; ++i) file.lines.pop_front();
         owed -= written.count;
-        if (written.count < batch.size()) {
+        if (written.count < lines) {
             failTry(file, cannotWriteText(), notices);
         } else {
             succeedTry(file, notices);
@@ -285,7 +339,7 @@ LogOpener LogWriter::opener() const {
     return state_->opener;
 }
 
-std::size_t LogWriter::add(const std::string& path, std::span<OwedLine> lines) {
+std::size_t LogWriter::add(const std::string& path, OwedLines lines) {
     State& s = *state_;
     std::vector<std::string> notices;
     std::size_t added = 0;
@@ -293,9 +347,10 @@ std::size_t LogWriter::add(const std::string& path, std::span<OwedLine> lines) {
         std::lock_guard lock(s.mutex);
         if (s.finished) return 0;
         const std::size_t room = maxOwedLines - std::min(s.owed, maxOwedLines);
-        added = std::min(room, lines.size());
-        if (added < lines.size()) {
-            s.dropped += lines.size() - added;
+        added = std::min(room, lines.count);
+        if (added < lines.count) {
+            s.dropped += lines.count - added;
+            keepFirstLines(lines, added);
             if (!s.droppingTold) {
                 s.droppingTold = true;
                 notices.push_back(queueFullText());
@@ -308,7 +363,7 @@ std::size_t LogWriter::add(const std::string& path, std::span<OwedLine> lines) {
                 slot->firstOwed = s.nextOrder++;
             }
             State::File& file = *slot;
-            for (std::size_t i = 0; i < added; ++i) file.lines.push_back(std::move(lines[i]));
+            file.lines.push_back(std::move(lines));
             s.owed += added;
             s.latestPath = path;
             if (file.writerRunning) {
@@ -343,15 +398,16 @@ FinishedLog LogWriter::finish(std::chrono::milliseconds bound) {
 
     std::vector<std::pair<std::uint64_t, OwedFile>> ordered;
     for (auto& [path, file] : s.files) {
-        // Lines already in a write stay with it; the rest are handed back,
-        // and a writer still opening its file writes nothing more.
-        const std::size_t keep = file->writing ? file->taken : 0;
-        OwedFile rest{path, {}, !file->writing && file->taken > 0};
+        // Lines already in a write are out of the queue and stay with it;
+        // the rest are handed back, and a writer still opening its file
+        // writes nothing more.
+        OwedFile rest{path, {}, 0, !file->writing && file->taken > 0};
         if (!file->writing) file->abandoned = true;
-        for (std::size_t i = keep; i < file->lines.size(); ++i) {
-            rest.lines.push_back(std::move(file->lines[i]));
+        for (OwedLines& lines : file->lines) {
+            rest.count += lines.count;
+            rest.lines.push_back(std::move(lines));
         }
-        file->lines.resize(keep);
+        file->lines.clear();
         if (!rest.lines.empty()) ordered.emplace_back(file->firstOwed, std::move(rest));
         file->wake.notify_all();
     }

@@ -16,20 +16,24 @@
 
 namespace store {
 
-// One line owed to the log, made when its frame came.
-struct OwedLine {
+// Lines owed to the log, made together when their frames came (the frames
+// of one read): one string for them all, as a line apiece would cost the
+// device's thread and the writer an allocation each.
+struct OwedLines {
     // The header with the signal names as they were then ("\n"-ended); it
-    // goes before the record into an empty file, and always when the names
-    // were edited since the line before.
+    // goes before the first of the lines into an empty file, and always
+    // when the names were edited since the line before.
     std::shared_ptr<const std::string> header;
     bool headerFirst = false;
-    std::string record;  // "\n"-ended
+    std::string records;  // each "\n"-ended
+    std::size_t count = 0;
 };
 
 // Lines still owed to one log file when the writer finishes.
 struct OwedFile {
     std::string path;
-    std::vector<OwedLine> lines;
+    std::vector<OwedLines> lines;
+    std::size_t count = 0;
     // Its writer was still waiting for the file system to open it.
     bool stuck = false;
 };
@@ -56,7 +60,7 @@ struct WrittenLines {
     std::int64_t end = 0;   // where the last of them ends
     bool whole = true;      // false: a failed write could not be cut back
 };
-WrittenLines writeOwedLines(fs::TextFile& file, const std::vector<OwedLine>& lines);
+WrittenLines writeOwedLines(fs::TextFile& file, std::span<const OwedLines> lines);
 
 class LogWriter {
 public:
@@ -82,7 +86,7 @@ public:
     // with one wake-up of the file's writer for them all. The lines a full
     // queue drops (the last ones) are counted and told; returns how many
     // were taken.
-    std::size_t add(const std::string& path, std::span<OwedLine> lines);
+    std::size_t add(const std::string& path, OwedLines lines);
 
     // Waits up to `bound` until every owed line is written, then stops the
     // writers; one still stuck in the file system writes nothing more.

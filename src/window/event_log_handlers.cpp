@@ -1,6 +1,7 @@
 // The window's side of the log: the states a frame's line needs, the
 // logging check box and the choice of the log file.
-#include <vector>
+#include <array>
+#include <string>
 
 #include "store/file_choice.h"
 #include "window/monitor_dlg.h"
@@ -17,18 +18,17 @@ std::array<std::int32_t, N> snapshotStates(const std::array<std::atomic<std::int
 }  // namespace
 
 void CMonitorDlg::AppendEventLog(const char* peerAddress) {
-    std::vector<std::string> lines;
+    std::string lines;
     logFrame(peerAddress != nullptr ? peerAddress : "", lines);
     logRead(lines);
 }
 
-void CMonitorDlg::logFrame(const std::string& peerAddress, std::vector<std::string>& lines) {
+void CMonitorDlg::logFrame(const std::string& peerAddress, std::string& lines) {
     if (!eventLog.logging()) return;
-    lines.push_back(
-        eventLog.record(peerAddress, snapshotStates(inputOn), snapshotStates(outputOn)));
+    eventLog.record(peerAddress, snapshotStates(inputOn), snapshotStates(outputOn), lines);
 }
 
-void CMonitorDlg::logRead(std::vector<std::string>& lines) {
+void CMonitorDlg::logRead(std::string& lines) {
     eventLog.append(lines);
 }
 

@@ -174,8 +174,8 @@ private:
     void applyInputs(frames::InputUpdate update, history::Source source) override;
     void repaintInputs(std::uint8_t inputs) override;
     void clearInputs() override;
-    void logFrame(const std::string& peerAddress, std::vector<std::string>& lines) override;
-    void logRead(std::vector<std::string>& lines) override;
+    void logFrame(const std::string& peerAddress, std::string& lines) override;
+    void logRead(std::string& lines) override;
     void showPeerLabel(int slot, const std::string& text) override;
     void enableOutputButtons(bool enable) override;
     void showServerStopped() override;

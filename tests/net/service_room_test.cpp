@@ -80,12 +80,16 @@ private:
     }
     void repaintInputs(std::uint8_t) override {}
     void clearInputs() override { states_.store(0); }
-    void logFrame(const std::string& peerAddress, std::vector<std::string>& lines) override {
-        lines.push_back(peerAddress);
+    void logFrame(const std::string& peerAddress, std::string& lines) override {
+        lines.append(peerAddress).push_back('\n');
     }
-    void logRead(std::vector<std::string>& lines) override {
+    void logRead(std::string& lines) override {
         std::lock_guard lock(guard_);
-        logged_.insert(logged_.end(), lines.begin(), lines.end());
+        for (std::size_t start = 0; start < lines.size();) {
+            const std::size_t end = lines.find('\n', start);
+            logged_.push_back(lines.substr(start, end - start));
+            start = end + 1;
+        }
         lines.clear();
     }
     void showPeerLabel(int slot, const std::string& text) override {

@@ -1,6 +1,7 @@
 // The event log on its own, with no window: where the close rescues owed
 // lines, a fresh header that a full queue drops, and the order in which lines
 // take the names while names and frames change at once.
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -60,11 +61,20 @@ protected:
         for (const auto& name : outputs) columns += "," + name;
         return columns;
     }
-    void append(const std::string& peer) {
+    void append(const std::string& peer) { appendRead({peer}); }
+    // The lines of one read's frames, handed over together.
+    void appendRead(const std::vector<std::string>& peers) {
         const std::vector<std::int32_t> inputs(inputCount, 1);
         const std::vector<std::int32_t> outputs(outputCount, 0);
-        std::vector<std::string> records{log.record(peer, inputs, outputs)};
+        std::string records;
+        for (const auto& peer : peers) log.record(peer, inputs, outputs, records);
         log.append(records);
+    }
+    static std::vector<std::string> peersFrom(const std::vector<std::string>& lines,
+                                              std::size_t first) {
+        std::vector<std::string> peers;
+        for (std::size_t i = first; i < lines.size(); ++i) peers.push_back(peerOf(lines[i]));
+        return peers;
     }
     // The peer address of a record, without its timestamp and states.
     static std::string peerOf(const std::string& record) {
@@ -144,6 +154,53 @@ TEST_F(EventLogRoom, AFreshHeaderThatAFullQueueDropsComesWithTheNextLine) {
     ASSERT_EQ(lines.size(), 3 + store::LogWriter::maxOwedLines);
     EXPECT_EQ(lines[lines.size() - 2], logHeader(namesColumns(names("IN"), names("OUT"))));
     EXPECT_EQ(peerOf(lines.back()), "127.0.0.5");
+}
+
+TEST_F(EventLogRoom, AReadThatAFullDiskCutsPartWayGoesOnFromItsFirstLineLeftUnderOneHeader) {
+    log.setPath(pathOf("cut.csv"));
+    const auto lineCount = [&] { return crlfLines(readFile("cut.csv")).size(); };
+    append("127.0.0.1");
+    ASSERT_TRUE(eventually([&] { return lineCount() == 2; }, hangGuard));
+    log.setSignalNames(names("IN"), names("OUT"), true);
+    const std::string header = logHeader(namesColumns(names("IN"), names("OUT")));
+    const std::size_t lineBytes =
+        std::string("2024/05/01,09:30:00,127.0.0.2").size() + 2 * (inputCount + outputCount) + 2;
+    // Room for the fresh header, two of the read's lines and half the third.
+    files.spaceLeft = static_cast<long long>(header.size() + 2 + 2 * lineBytes + lineBytes / 2);
+    appendRead({"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5", "127.0.0.6"});
+    // Five whole lines and no half one: the write was cut back.
+    ASSERT_TRUE(eventually([&] { return lineCount() == 5; }, hangGuard));
+    files.spaceLeft = -1;
+    append("127.0.0.7");
+    ASSERT_TRUE(eventually([&] { return lineCount() >= 9; }, hangGuard));
+    const auto lines = crlfLines(readFile("cut.csv"));
+    ASSERT_EQ(lines.size(), 9u);
+    EXPECT_EQ(lines[2], header);
+    EXPECT_EQ(peersFrom(lines, 3),
+              (std::vector<std::string>{"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5",
+                                        "127.0.0.6", "127.0.0.7"}));
+}
+
+TEST_F(EventLogRoom, AQueueThatFillsInTheMiddleOfAReadTakesItsFirstLines) {
+    log.setPath(pathOf("queue.csv"));
+    files.refuseOpen = true;
+    for (std::size_t i = 0; i + 2 < store::LogWriter::maxOwedLines; ++i) append("127.0.0.2");
+    appendRead({"127.0.0.3", "127.0.0.4", "127.0.0.5", "127.0.0.6"});
+    files.refuseOpen = false;
+    ASSERT_TRUE(eventually(
+        [&] {
+            return crlfLines(readFile("queue.csv")).size() >= 1 + store::LogWriter::maxOwedLines;
+        },
+        hangGuard * 6));
+    finish();
+    const auto lines = crlfLines(readFile("queue.csv"));
+    ASSERT_EQ(lines.size(), 1 + store::LogWriter::maxOwedLines);
+    EXPECT_EQ(peersFrom(lines, lines.size() - 3),
+              (std::vector<std::string>{"127.0.0.2", "127.0.0.3", "127.0.0.4"}));
+    const std::string droppedTwo = text::jp("超えたため、2 行を記録できませんでした。");
+    EXPECT_TRUE(std::any_of(notices.begin(), notices.end(), [&](const std::string& notice) {
+        return notice.find(droppedTwo) != std::string::npos;
+    }));
 }
 
 TEST_F(EventLogRoom, LinesSitUnderTheNamesInForceWhenTheyWereMadeWhileNamesAndFramesRace) {
