@@ -1,8 +1,10 @@
 // Kelvane's ON/OFF buttons and the output frames they send.
+#include <algorithm>
 #include <memory>
 #include <thread>
 #include <vector>
 
+#include "net/listener_run.h"
 #include "net_fixture.h"
 
 using namespace nettest;
@@ -232,18 +234,27 @@ TEST_F(OutputSender, AProbeFromAnotherAddressNeverTakesTheDevicesOutputs) {
         announce(w, device);
         const sock::Socket devices = dlg.service.portSlots[0].connSock.load();
 
+        // The connections the port's run holds open from the probes' address:
+        // the early one, and the probe of a round while it is connected.
+        const auto probesOpen = [&] {
+            return dlg.service.listenerRuns[0]->onConnections([&](const auto& open, bool) {
+                return std::count_if(open.begin(), open.end(), [&](const auto& connection) {
+                    return connection.peerAddr == probeAddress;
+                });
+            });
+        };
+        ASSERT_EQ(probesOpen(), 1);
         for (int round = 0; round < 3; ++round) {
             // A port scan connects and closes without a frame: the outputs
             // stay with the device, on its own connection.
-            const int before = threadCount();
             auto probe = std::make_unique<Device>(port, serverAddress(), probeAddress);
             ASSERT_TRUE(probe->connected());
-            ASSERT_TRUE(eventually([&] { return threadCount() == before + 1; }));
+            ASSERT_TRUE(eventually([&] { return probesOpen() == 2; }));
             w.click(ids::outputButton1);
             EXPECT_EQ(device.receive(3), (Bytes{0xFA, 0xF0, std::uint8_t(round % 2 == 0 ? 1 : 0)}));
             EXPECT_TRUE(probe->receive(1, 50ms).empty());
             probe.reset();
-            ASSERT_TRUE(eventually([&] { return threadCount() == before; }));
+            ASSERT_TRUE(eventually([&] { return probesOpen() == 1; }));
             EXPECT_EQ(dlg.service.portSlots[0].connSock.load(), devices) << "round " << round;
         }
         early.close();
