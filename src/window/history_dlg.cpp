@@ -529,14 +529,19 @@ void CHistoryDlg::OnCopy() {
     }
 }
 
-void CHistoryDlg::OnSavePng() {
+ui::FileDialogRequest CHistoryDlg::saveRequest(const char* extension, const char* filter) {
     ui::FileDialogRequest request;
     request.save = true;
-    request.defaultExtension = "png";
-    request.filter = "PNG (*.png)|*.png|all files(*.*)|*.*||";
+    request.defaultExtension = extension;
+    request.filter = filter;
     request.overwritePrompt = true;
     request.hideReadOnly = true;
-    const auto path = store::chooseFile(*this, request);
+    return request;
+}
+
+void CHistoryDlg::OnSavePng() {
+    const auto path =
+        store::chooseFile(*this, saveRequest("png", "PNG (*.png)|*.png|all files(*.*)|*.*||"));
     if (!path) return;
     const ui::Image image = diagram.capture();
     if (!fs::writeBytes(*path, history::encodePng(image.width, image.height, image.pixels))) {

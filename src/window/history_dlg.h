@@ -95,6 +95,8 @@ private:
     void stopReading();
     void placeControls(ui::Size client);
     void zoomAt(double factor, std::optional<int> x);
+    // The save dialog's request for a file of the extension and filter.
+    static ui::FileDialogRequest saveRequest(const char* extension, const char* filter);
     history::TimeRange viewRange() const;
     // The history's first and last time, the present while live.
     history::TimeRange span() const;

@@ -100,13 +100,8 @@ void CHistoryDlg::OnCopyMeasurements() {
 }
 
 void CHistoryDlg::OnSaveRange() {
-    ui::FileDialogRequest request;
-    request.save = true;
-    request.defaultExtension = "csv";
-    request.filter = "CSV (*.csv)|*.csv|all files(*.*)|*.*||";
-    request.overwritePrompt = true;
-    request.hideReadOnly = true;
-    const auto path = store::chooseFile(*this, request);
+    const auto path =
+        store::chooseFile(*this, saveRequest("csv", "CSV (*.csv)|*.csv|all files(*.*)|*.*||"));
     if (!path) return;
     // Replacing the log being written would leave its writer appending to
     // a file that no longer has a name.

@@ -77,6 +77,16 @@ pulses_measured() {
         near "$longest" 0.2 0.05 && near "$period" 0.5 0.05
 }
 
+# both_cursors_seen: a fresh snap shows cursor A's blue and cursor B's green
+# line across the last row of the diagram.
+both_cursors_seen() {
+    snap
+    local line
+    line=$(convert "$work/shot.png" -crop "$((plotRight - plotLeft + 1))x1+$plotLeft+$(band_y $((inputs_and_outputs - 1)))" \
+        +repage -depth 8 txt:-)
+    grep -q '#0000FF' <<< "$line" && grep -q '#009600' <<< "$line"
+}
+
 # history_measure_pulses [SHOT]: the device pulses input 3 five times, 0.2 s on
 # every 0.5 s; "全体表示" then "測定のコピー" copy those figures. Then the
 # cursors from the keys: B two changes back from the view's end (the fifth
@@ -101,7 +111,7 @@ history_measure_pulses() {
         pass "between the cursors set by the keys: 9 changes, 4 whole pulses ($rowSeen)" ||
         fail "between the cursors set by the keys, input 3 measures '$rowSeen'"
     click 1212
-    [[ -n "$1" ]] && sleep 0.5 && import -window root -crop "${dialogW}x$dialogH+$dialogX+$dialogY" +repage "$1" &&
+    [[ -n "$1" ]] && wait_until 40 both_cursors_seen && import -window root -crop "${dialogW}x$dialogH+$dialogX+$dialogY" +repage "$1" &&
         pass "screenshot $1"
     # End, with the diagram focused by a click on its names, follows the
     # present again.
