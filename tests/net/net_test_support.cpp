@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <bit>
 #include <filesystem>
 #include <random>
 #include <thread>
 
 #include "net/listener_run.h"
+#include "support/port_claim.h"
 
 namespace nettest {
 
@@ -30,17 +30,10 @@ std::uint32_t deviceAddress() {
 int freePort() {
     // Ports below the ephemeral range, so that no client connection of this
     // machine takes one between the check and the test's listen.
-    static std::atomic<int> next{20000 + static_cast<int>(std::random_device{}() % 8000)};
-    for (int attempt = 0; attempt < 2000; ++attempt) {
-        const int port = 20000 + (next++ % 12000);
-        const sock::Socket probe = sock::tcpSocket();
-        const bool free =
-            sock::bind(probe, {sock::htons(static_cast<std::uint16_t>(port)), 0}) == 0;
-        sock::closesocket(probe);
-        if (free) return port;
-    }
-    ADD_FAILURE() << "no free port";
-    return 0;
+    static const int start = static_cast<int>(std::random_device{}() % 12000);
+    const int port = test_support::PortClaims::instance().claim(20000, 12000, start);
+    if (port == 0) ADD_FAILURE() << "no free port";
+    return port;
 }
 
 bool eventually(const std::function<bool()>& cond, std::chrono::milliseconds limit) {

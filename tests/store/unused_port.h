@@ -1,27 +1,19 @@
-// A TCP port that nothing on this machine listens on at the moment.
+// A TCP port that nothing on this machine listens on at the moment, and that
+// no other test process is given.
 #pragma once
 
 #include <random>
 #include <stdexcept>
 
-#include "platform/sock.h"
+#include "support/port_claim.h"
 
 namespace store_test {
 
 inline int unusedPort() {
-    static std::mt19937 generator{std::random_device{}()};
-    std::uniform_int_distribution<int> ports(20000, 59999);
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        const int port = ports(generator);
-        const sock::Socket probe = sock::tcpSocket();
-        if (probe == sock::invalidSocket) break;
-        sock::SockAddrIn address;
-        address.port = sock::htons(static_cast<std::uint16_t>(port));
-        const bool free = sock::bind(probe, address) == 0;
-        sock::closesocket(probe);
-        if (free) return port;
-    }
-    throw std::runtime_error("no unused port found");
+    static const int start = static_cast<int>(std::random_device{}() % 40000);
+    const int port = test_support::PortClaims::instance().claim(20000, 40000, start);
+    if (port == 0) throw std::runtime_error("no unused port found");
+    return port;
 }
 
 }  // namespace store_test
