@@ -85,9 +85,12 @@ CHistoryDlg::CHistoryDlg(CMonitorDlg& main)
       table(this, ids::historyTable),
       main_(main),
       liveCopy_({variant::inputCount, variant::outputCount}),
-      view_(1, longestOpeningMs) {}
+      view_(1, longestOpeningMs),
+      rangeWriter_(fs::replaceTextFile) {}
 
-CHistoryDlg::~CHistoryDlg() = default;
+CHistoryDlg::~CHistoryDlg() {
+    if (rangeSave_) rangeSave_->cut();
+}
 
 bool CHistoryDlg::OnInitDialog() {
     labelWidth_ = MapDialogRect({0, 0, labelWidthUnits, 0}).cx;
@@ -251,6 +254,7 @@ void CHistoryDlg::refresh() {
     showPointerText();
     const bool bothPlaced = cursors_.between().has_value();
     if (zoomCursorsButton.isEnabled() != bothPlaced) zoomCursorsButton.enable(bothPlaced);
+    if (saveRangeButton.isEnabled() != !savingRange()) saveRangeButton.enable(!savingRange());
     diagram.invalidate();
     table.invalidate();
 }

@@ -5,10 +5,12 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "history/cursors.h"
@@ -18,6 +20,7 @@
 #include "history/timeline.h"
 #include "platform/ui.h"
 #include "window/history_diagram.h"
+#include "window/window_link.h"
 
 class CMonitorDlg;
 
@@ -80,6 +83,12 @@ public:
                  bool read);
     void logGrew(const std::shared_ptr<Reading>& reading, const std::string& bytes);
 
+    // Writes a saved range's file whole, or leaves it as it was (false);
+    // tests give one that fails or waits.
+    using RangeWriter = std::function<bool(const std::string& path, std::string_view text)>;
+    void useRangeWriter(RangeWriter writer) { rangeWriter_ = std::move(writer); }
+    bool savingRange() const { return rangeSave_ != nullptr; }
+
 private:
     const history::Timeline& source() const;
     history::RowSet rows() const;
@@ -103,6 +112,8 @@ private:
     void clickAt(const ui::MouseEvent& event, history::Cursors::Which which);
     bool cursorKey(const ui::KeyMessage& message);
     std::string pointedText() const;
+    // On the window thread, handed over by the worker that saved a range.
+    void rangeSaved(bool saved);
 
     CMonitorDlg& main_;
     history::Timeline liveCopy_;
@@ -124,6 +135,11 @@ private:
     };
     std::optional<PointerAt> pointer_;  // over the diagram
     history::Cursors cursors_;
+    // The link of the range being saved, kept until its outcome is told: it
+    // reaches the main window, so that a failure is told when this one has
+    // closed meanwhile.
+    std::shared_ptr<WindowLink<std::function<void(CHistoryDlg&)>>> rangeSave_;
+    RangeWriter rangeWriter_;
     bool rightPressed_ = false;
     bool dragging_ = false;
     bool dragged_ = false;

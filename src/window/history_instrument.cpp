@@ -12,6 +12,7 @@
 #include "store/range_csv.h"
 #include "window/history_dlg.h"
 #include "window/monitor_dlg.h"
+#include "window/window_link.h"
 
 namespace {
 
@@ -100,6 +101,7 @@ void CHistoryDlg::OnCopyMeasurements() {
 }
 
 void CHistoryDlg::OnSaveRange() {
+    if (savingRange()) return;
     const auto path =
         store::chooseFile(*this, saveRequest("csv", "CSV (*.csv)|*.csv|all files(*.*)|*.*||"));
     if (!path) return;
@@ -109,8 +111,36 @@ void CHistoryDlg::OnSaveRange() {
         ShowMessage(jp("記録中のログには保存できません。別のファイルを選んでください"));
         return;
     }
+    // The worker writes from a copy of what is shown, so that a range of
+    // a million changes leaves the window free and the range is the one
+    // shown at the click, however the history grows meanwhile.
     const history::TimeRange range = cursors_.measured(viewRange());
-    if (!fs::replaceTextFile(*path, store::rangeCsv(shown(), range.from, range.to, rowNames()))) {
+    auto changes = std::make_shared<history::Timeline>(shown().rows());
+    changes->follow(shown());
+    auto link = std::make_shared<WindowLink<std::function<void(CHistoryDlg&)>>>(
+        [this](std::function<void(CHistoryDlg&)> work) {
+            main_.PostToWindowThread([this, work = std::move(work)] { work(*this); });
+        });
+    const bool started = StartWorkerLetGoAtClose(
+        [link, changes, range, names = rowNames(), path = *path, write = rangeWriter_] {
+            const bool saved = write(path, store::rangeCsv(*changes, range.from, range.to, names));
+            link->toWindow([saved](CHistoryDlg& window) { window.rangeSaved(saved); });
+        });
+    if (!started) {
         ShowMessage(jp("範囲を保存できません"));
+        return;
+    }
+    rangeSave_ = link;
+    saveRangeButton.enable(false);
+}
+
+void CHistoryDlg::rangeSaved(bool saved) {
+    rangeSave_.reset();
+    if (IsWindowOpen()) saveRangeButton.enable(true);
+    if (saved) return;
+    if (IsWindowOpen()) {
+        ShowMessage(jp("範囲を保存できません"));
+    } else {
+        main_.ShowMessage(jp("範囲を保存できません"));
     }
 }

@@ -13,6 +13,7 @@
 
 #include "history/log_reader.h"
 #include "window/history_dlg.h"
+#include "window/window_link.h"
 
 struct CHistoryDlg::Log {
     std::string path;
@@ -26,7 +27,7 @@ public:
 
     Reading(std::string path, std::shared_ptr<std::mutex> gate,
             std::function<void(WindowWork)> toWindow)
-        : path_(std::move(path)), gate_(std::move(gate)), toWindow_(std::move(toWindow)) {}
+        : path_(std::move(path)), gate_(std::move(gate)), window_(std::move(toWindow)) {}
 
     const std::string& path() const { return path_; }
     // The log writer's turn at the file (store/log_file_gate.h).
@@ -50,18 +51,10 @@ public:
         std::unique_lock lock(mutex_);
         return !wake_.wait_for(lock, time, [this] { return stopped_; });
     }
-    // Hands work to the window thread while the window takes it. A window
-    // that is idle may run the work at once on this thread, and the work
-    // asks whether the reading stopped: the hand-over has a lock of its own.
-    void toWindow(WindowWork work) {
-        std::lock_guard lock(handOverMutex_);
-        if (toWindow_) toWindow_(std::move(work));
-    }
+    // Hands work to the window thread while the window takes it.
+    void toWindow(WindowWork work) { window_.toWindow(std::move(work)); }
     // At the window's close: nothing more reaches it.
-    void closeWindow() {
-        std::lock_guard lock(handOverMutex_);
-        toWindow_ = nullptr;
-    }
+    void closeWindow() { window_.cut(); }
 
     std::atomic<std::int64_t> done{0};
     std::atomic<std::int64_t> total{0};
@@ -73,6 +66,5 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     bool stopped_ = false;
-    std::mutex handOverMutex_;
-    std::function<void(WindowWork)> toWindow_;
+    WindowLink<WindowWork> window_;
 };

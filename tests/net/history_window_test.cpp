@@ -14,6 +14,7 @@
 
 #include "history/wall_clock.h"
 #include "net_fixture.h"
+#include "platform/fs.h"
 #include "platform/wall_clock.h"
 #include "store/log_file_gate.h"
 #include "window/history_dlg.h"
@@ -31,6 +32,13 @@ protected:
         return *dlg.historyDlg;
     }
     static Window& handsOf(CHistoryDlg& history) { return ui::headless::windowOf(history); }
+    // Saves the range to path and waits until its worker has told the
+    // window how it went.
+    static void saveRange(Window& h, const std::string& path) {
+        ui::headless::queueFileDialogAnswer(path);
+        h.click(ids::historySaveRange);
+        EXPECT_TRUE(eventually([&] { return h.enabled(ids::historySaveRange); }));
+    }
 
     // The fills of one colour in a row's band, from the diagram's last paint.
     static std::vector<ui::Rect> fillsInRow(CHistoryDlg& history, const std::vector<DrawOp>& ops,
@@ -540,8 +548,7 @@ TEST_F(HistoryWindow, TheCursorsMeasureThePulsesTheTableIsCopiedAndTheRangeSaved
                   static_cast<double>(at(10)) + 500);
 
         // The range between the cursors, saved as a log of ours and opened.
-        ui::headless::queueFileDialogAnswer(pathOf("range.csv"));
-        h.click(ids::historySaveRange);
+        saveRange(h, pathOf("range.csv"));
         EXPECT_EQ(readFile("range.csv"),
                   logHeader("A") + lineAt("09:30:07", 0) + lineAt("09:30:10", 1));
         openLog(h, pathOf("range.csv"));
@@ -607,10 +614,77 @@ TEST_F(HistoryWindow, TheRangeIsNotSavedOverTheLogBeingWritten) {
                   (std::vector<std::string>{
                       text::jp("記録中のログには保存できません。別のファイルを選んでください")}));
         // Elsewhere it is saved.
-        ui::headless::queueFileDialogAnswer(pathOf("range.csv"));
-        h.click(ids::historySaveRange);
+        saveRange(h, pathOf("range.csv"));
         EXPECT_EQ(readFile("range.csv").rfind(text::jp("日付,時刻,接続元IPアドレス,"), 0), 0u);
         EXPECT_EQ(ui::headless::messageBoxes().size(), 1u);
+    });
+}
+
+// A file layer for the saved range that holds each write until the test
+// lets it go, then writes the file or fails.
+struct HeldWrites {
+    std::mutex mutex;
+    std::condition_variable changed;
+    int waiting = 0;
+    int letGo = 0;
+    bool fail = false;
+
+    CHistoryDlg::RangeWriter writer(const std::shared_ptr<HeldWrites>& self) {
+        return [self](const std::string& path, std::string_view text) {
+            std::unique_lock lock(self->mutex);
+            ++self->waiting;
+            self->changed.notify_all();
+            if (!self->changed.wait_for(lock, 10s, [&] { return self->letGo > 0; })) return false;
+            --self->letGo;
+            --self->waiting;
+            return !self->fail && fs::replaceTextFile(path, text);
+        };
+    }
+    bool isWaiting() {
+        std::lock_guard lock(mutex);
+        return waiting > 0;
+    }
+    void release(bool failIt) {
+        std::lock_guard lock(mutex);
+        fail = failIt;
+        ++letGo;
+        changed.notify_all();
+    }
+};
+
+TEST_F(HistoryWindow, TheRangeIsWrittenBesideTheWindowAndAFailureIsToldOnceEvenAfterItsClose) {
+    const auto writes = std::make_shared<HeldWrites>();
+    runMonitor([&](Window& w, CMonitorDlg& dlg) {
+        CHistoryDlg& history = open(w, dlg);
+        Window& h = handsOf(history);
+        history.useRangeWriter(writes->writer(writes));
+        ui::headless::queueFileDialogAnswer(pathOf("range.csv"));
+        h.click(ids::historySaveRange);
+        ASSERT_TRUE(eventually([&] { return writes->isWaiting(); }));
+        // While the file is written the window goes on, with no second save.
+        EXPECT_FALSE(h.enabled(ids::historySaveRange));
+        w.type(ids::inputNameEdit1, "Pump");
+        h.fireTimer(CHistoryDlg::refreshTimer);
+        EXPECT_TRUE(drawsText(h.paintSurface(ids::historyDiagram), "Pump"));
+        EXPECT_FALSE(fileExists("range.csv"));
+        writes->release(false);
+        ASSERT_TRUE(eventually([&] { return h.enabled(ids::historySaveRange); }));
+        EXPECT_EQ(readFile("range.csv").rfind(text::jp("日付,時刻,接続元IPアドレス,"), 0), 0u);
+        EXPECT_TRUE(ui::headless::messageBoxes().empty());
+
+        // A save that fails after its window closed is told by the main window.
+        ui::headless::queueFileDialogAnswer(pathOf("again.csv"));
+        h.click(ids::historySaveRange);
+        ASSERT_TRUE(eventually([&] { return writes->isWaiting(); }));
+        h.pressKey(ui::Key::Escape);
+        EXPECT_FALSE(history.IsWindowOpen());
+        writes->release(true);
+        const std::vector<std::string> told{text::jp("範囲を保存できません")};
+        EXPECT_TRUE(eventually([&] { return ui::headless::messageBoxes() == told; }));
+        w.click(ids::historyButton);
+        EXPECT_TRUE(handsOf(history).enabled(ids::historySaveRange));
+        EXPECT_FALSE(fileExists("again.csv"));
+        EXPECT_EQ(ui::headless::messageBoxes(), told);
     });
 }
 
