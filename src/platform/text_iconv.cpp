@@ -1,11 +1,16 @@
-// CP932 conversions over iconv. Each call opens its own converter, so the
-// functions are safe from any thread without shared state.
+// CP932 conversions over iconv. Opening a converter loads its character
+// set's modules, which costs far more than converting a label's text, so
+// each thread keeps the converters it has opened: the functions are safe
+// from any thread without shared state.
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/text.h"
 
@@ -67,6 +72,7 @@ public:
 
     // Converts all of input; every unconvertible sequence becomes replacement.
     std::string run(std::string_view input, SkipRule skip, std::string_view replacement) {
+        iconv(handle_, nullptr, nullptr, nullptr, nullptr);
         std::string output;
         output.reserve(input.size() * 2 + 8);
         while (!input.empty()) {
@@ -94,9 +100,22 @@ private:
 
 std::string convert(const char* to, const char* from, std::string_view input, SkipRule skip,
                     std::string_view replacement) {
-    Converter converter(to, from);
-    if (!converter.valid()) return std::string();
-    return converter.run(input, skip, replacement);
+    struct Kept {
+        const char* to;
+        const char* from;
+        std::unique_ptr<Converter> converter;
+    };
+    thread_local std::vector<Kept> kept;
+    auto found = std::find_if(kept.begin(), kept.end(),
+                              [&](const Kept& k) { return k.to == to && k.from == from; });
+    if (found == kept.end()) {
+        auto converter = std::make_unique<Converter>(to, from);
+        // One that cannot be opened now is tried again at the next call.
+        if (!converter->valid()) return std::string();
+        kept.push_back({to, from, std::move(converter)});
+        found = kept.end() - 1;
+    }
+    return found->converter->run(input, skip, replacement);
 }
 
 constexpr std::string_view replacementUtf8 = "\xEF\xBF\xBD";

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -158,3 +161,22 @@ TEST(TextBoundary, TruncationToAFieldOf255Bytes) {
 }
 
 }  // namespace
+
+// Each thread converts with converters of its own, which a cut sequence at
+// the end of one text must not leave in a state that changes the next.
+TEST(TextConversion, ThreadsConvertAtOnceEachTextOnItsOwn) {
+    const std::string cp932 = text::utf8ToCp932("信号の履歴 ｱｲｳ");
+    std::vector<std::thread> threads;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 2000; ++i) {
+                if (text::cp932ToUtf8(cp932 + "\x82") != "信号の履歴 ｱｲｳ\xEF\xBF\xBD") ++wrong;
+                if (text::cp932ToUtf16(cp932) != u"信号の履歴 ｱｲｳ") ++wrong;
+                if (text::utf16ToCp932(u"信号の履歴 ｱｲｳ") != cp932) ++wrong;
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(wrong.load(), 0);
+}
