@@ -138,6 +138,8 @@ history_send() {
 history_client() { geometry "$1"; }  # no window manager: no frame
 history_png_name() { echo "$1"; }
 history_scenario "${shot:+${shot%.png}-history.png}" "$work/history.png"
+# A log as big as HISTORY_LOG_MB, 2 MB unless set (100 for the check by hand).
+history_big_log "${HISTORY_LOG_MB:-2}"
 
 # A Qt check box takes clicks on its box and text, not on the rest of its rectangle.
 click 1010 8

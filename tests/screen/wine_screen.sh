@@ -181,6 +181,8 @@ history_client() {
 history_png_name() { echo "Z:${1//\//\\}"; }
 mainClientW=$dialogW mainClientH=$dialogH mainCx=$dialogCx mainCy=$dialogCy
 history_scenario "${shotDir:+$shotDir/$variant-history-wine.png}" "$folder/history.png"
+# A log as big as HISTORY_LOG_MB, 2 MB unless set (100 for the check by hand).
+history_big_log "${HISTORY_LOG_MB:-2}"
 
 # A name typed, logging switched on: the next frame's log line comes under a
 # header with the new name.

@@ -188,3 +188,87 @@ history_scenario() {
     use_dialog 102 $main
     focus_window "$mainId"
 }
+
+# history_log_measured LINES: after "全体表示" and "測定のコピー", input 1's
+# figures are those of the written log: a change at every line after the
+# first, each second, ON half the time in pulses of one second every two.
+history_log_measured() {
+    local changes rises total share shortest longest period
+    click 1211
+    click 1213
+    read -r changes rises total share shortest longest period <<< "$(measured_row 0)"
+    rowSeen="$changes $rises $total $share $shortest $longest $period"
+    [[ $changes == $(($1 - 1)) && $share == 50.0 && $shortest == 1.000 && $longest == 1.000 && $period == 2.000 ]]
+}
+history_range_saved() { [[ $(tr -d '\r' < "$1" 2> /dev/null | wc -l) == 4 ]]; }
+
+# history_big_log MEGABYTES: a log of that size, input 1 turning on and off
+# every second, opened in the history window. Whole, it measures as written;
+# the cursors set by the keys on its last three changes measure three
+# changes and one pulse of a second; "範囲の保存" writes those three
+# changes under the log's header. Prints how long the log took from the
+# open dialog's answer to its first right measurements.
+history_big_log() {
+    local megabytes=$1 main="$dialogX $dialogY $dialogW $dialogH" log=$work/big.csv lines started
+    local states=",0,0,0,0,0"
+    [[ $variant == sorrel ]] && states=",0,0,0,0"
+    printf '日付,時刻,接続元IPアドレス,DI1%s\r\n' "${states//0/X}" | iconv -f UTF-8 -t CP932 > "$log"
+    awk -v bytes=$((megabytes * 1048576)) -v rest="$states" 'BEGIN {
+        split("31 28 31 30 31 30 31 31 30 31 30 31", days, " ")
+        month = 1; day = 1
+        for (i = 0; written < bytes; i++) {
+            s = i % 86400
+            if (i > 0 && s == 0 && ++day > days[month]) { day = 1; month++ }
+            line = sprintf("2026/%02d/%02d,%02d:%02d:%02d,10.0.0.1,%d%s\r", month, day,
+                           int(s / 3600), int(s / 60) % 60, s % 60, i % 2, rest)
+            print line; written += length(line) + 1
+        }
+        print i > "/dev/stderr" }' >> "$log" 2> "$work/big.lines"
+    lines=$(cat "$work/big.lines")
+    click 1032
+    wait_until 100 caption_is "$historyCaption" || {
+        fail "the history button opened no window"
+        return
+    }
+    historyId=$(window_of "$historyCaption")
+    # shellcheck disable=SC2046 # x y w h
+    use_dialog 140 $(history_client "$historyId")
+    history_geometry
+    before=$(viewable_windows)
+    click 1201
+    wait_until 200 list_open || {
+        fail "the open button opened no dialog"
+        return
+    }
+    started=$(date +%s.%N)
+    answer_file_dialog list_closed "$(history_png_name "$log")"
+    if wait_until 2400 history_log_measured "$lines"; then
+        pass "a log of $megabytes MB ($lines lines) opened and measured whole in $(awk -v a="$started" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }') s ($rowSeen)"
+    else
+        fail "the log of $megabytes MB ($lines lines) measures '$rowSeen'"
+    fi
+    xdotool mousemove --sync $((plotLeft + plotWidth / 2)) "$(band_y 0)" click 1
+    keys Delete ctrl+shift+Left ctrl+Left ctrl+Left ctrl+Left
+    click 1212
+    click 1213
+    read -r changes _ _ _ shortest longest _ <<< "$(measured_row 0)"
+    [[ $changes == 3 && $shortest == 1.000 && $longest == 1.000 ]] &&
+        pass "the cursors on the log's last three changes: 3 changes, a pulse of 1.000 s" ||
+        fail "the cursors on the log's last three changes measure: $(measured_row 0)"
+    before=$(viewable_windows)
+    click 1214
+    if wait_until 200 list_open; then
+        range_saved() { history_range_saved "$work/range.csv"; }
+        answer_file_dialog range_saved "$(history_png_name "$work/range.csv")"
+        wait_until 100 range_saved && pass "the cursors' range saved as a log of 3 lines under its header" ||
+            fail "the saved range holds: $(head -c 300 "$work/range.csv" 2> /dev/null)"
+    else
+        fail "the range's save button opened no dialog"
+    fi
+    focus_window "$historyId"
+    keys Escape
+    wait_until 100 caption_gone "$historyCaption" || fail "Escape left the history window open"
+    # shellcheck disable=SC2086 # x y w h
+    use_dialog 102 $main
+    focus_window "$mainId"
+}
