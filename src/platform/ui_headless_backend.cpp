@@ -102,12 +102,7 @@ void HeadlessBackend::open() {
     buildControls();
     // true: the system gives the focus to the first tab stop.
     if (dialog().OnInitDialog()) {
-        setFocus(rules::firstTabStop(dialog().layout(),
-                                     [this](const ControlLayout& c) {
-                                         const ControlState* state = find(c.id);
-                                         return state != nullptr && state->reachable();
-                                     }),
-                 true);
+        setFocus(rules::firstTabStop(dialog().layout(), reachableRule()), true);
     }
     runPosted();
 }
@@ -188,6 +183,7 @@ void HeadlessBackend::setText(int id, std::string_view cp932) {
 }
 
 void HeadlessBackend::enable(int id, bool enabled) {
+    if (!enabled) moveFocusOnFrom(id);
     if (ControlState* control = find(id)) control->enabled = enabled;
 }
 bool HeadlessBackend::isEnabled(int id) {
@@ -195,7 +191,22 @@ bool HeadlessBackend::isEnabled(int id) {
     return control != nullptr && control->enabled;
 }
 void HeadlessBackend::show(int id, bool visible) {
+    if (!visible) moveFocusOnFrom(id);
     if (ControlState* control = find(id)) control->visible = visible;
+}
+
+// As the platform's dialog manager: a focused control about to be disabled
+// or hidden hands the focus to the next tab stop.
+void HeadlessBackend::moveFocusOnFrom(int id) {
+    if (id == focus_)
+        setFocus(rules::nextTabStop(dialog().layout(), focus_, true, reachableRule()), true);
+}
+
+rules::Reachable HeadlessBackend::reachableRule() {
+    return [this](const ControlLayout& c) {
+        const ControlState* state = find(c.id);
+        return state != nullptr && state->reachable();
+    };
 }
 void HeadlessBackend::invalidate(int id) {
     if (ControlState* control = find(id)) ++control->invalidations;
@@ -400,11 +411,7 @@ void HeadlessBackend::defaultKey(int keyCode, bool shift) {
         return;
     }
     if (keyCode == vk::tab) {
-        const rules::Reachable reachable = [this](const ControlLayout& c) {
-            const ControlState* state = find(c.id);
-            return state != nullptr && state->reachable();
-        };
-        setFocus(rules::nextTabStop(dialog().layout(), focus_, !shift, reachable), true);
+        setFocus(rules::nextTabStop(dialog().layout(), focus_, !shift, reachableRule()), true);
         return;
     }
     if (control == nullptr) return;
@@ -503,11 +510,7 @@ bool HeadlessBackend::typeCharacter(int id, std::string_view character) {
 // As the dialog manager does: a button's key clicks it (a check box
 // toggles first); any other control's key takes the focus to its target.
 void HeadlessBackend::accessKey(char key) {
-    const int target =
-        rules::accessKeyTarget(dialog().layout(), key, [this](const ControlLayout& c) {
-            const ControlState* state = find(c.id);
-            return state != nullptr && state->reachable();
-        });
+    const int target = rules::accessKeyTarget(dialog().layout(), key, reachableRule());
     ControlState* control = find(target);
     if (control == nullptr) return;
     if (control->isButton() || control->kind == Kind::AutoCheckBox) {

@@ -25,6 +25,7 @@
 
 #include "platform/ui_backend.h"
 #include "platform/ui_headless.h"
+#include "platform/ui_rules.h"
 
 namespace ui::headless {
 
@@ -118,6 +119,9 @@ public:
     static bool inRange(const ControlState& control, int index);
     FontInfo dialogFont();
     bool isTabStop(int id);
+    // Whether a control of the layout can take the focus now.
+    rules::Reachable reachableRule();
+    void moveFocusOnFrom(int id);
     // The focus moves as the dialog manager moves it: an edit's whole text
     // is selected when Tab or an access key brings the focus there.
     void setFocus(int id, bool selectAll);

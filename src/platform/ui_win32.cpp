@@ -128,12 +128,16 @@ public:
         const std::wstring wide = wideFromCp932(cp932);
         programWrite(id, [&](HWND control) { SetWindowTextW(control, wide.c_str()); });
     }
-    void enable(int id, bool enabled) override { EnableWindow(item(id), enabled ? TRUE : FALSE); }
+    void enable(int id, bool enabled) override {
+        if (!enabled) moveFocusOnFrom(id);
+        EnableWindow(item(id), enabled ? TRUE : FALSE);
+    }
     bool isEnabled(int id) override {
         HWND control = item(id);
         return control != nullptr && IsWindowEnabled(control) != FALSE;
     }
     void show(int id, bool visible) override {
+        if (!visible) moveFocusOnFrom(id);
         if (HWND control = item(id)) ShowWindow(control, visible ? SW_SHOW : SW_HIDE);
     }
     void invalidate(int id) override {
@@ -251,6 +255,7 @@ public:
     }
     bool isWindowThread() const override { return std::this_thread::get_id() == windowThread_; }
     int focusedControl() override;
+    void moveFocusOnFrom(int id);
 
 private:
     static INT_PTR CALLBACK dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -532,6 +537,15 @@ bool Win32Backend::listDropped(HWND control) const {
     const auto kind = kinds_.find(GetDlgCtrlID(control));
     return kind != kinds_.end() && kind->second == Kind::DropDownList &&
            GetParent(control) == window_ && SendMessageW(control, CB_GETDROPPEDSTATE, 0, 0) != 0;
+}
+
+// A focused control that is disabled or hidden keeps the focus, and the
+// keyboard then reaches nothing: the focus goes to the next tab stop first,
+// as the dialog manager would take it there.
+void Win32Backend::moveFocusOnFrom(int id) {
+    if (window_ != nullptr && id != idNone && focusedControl() == id) {
+        SendMessageW(window_, WM_NEXTDLGCTL, 0, FALSE);
+    }
 }
 
 int Win32Backend::focusedControl() {

@@ -228,6 +228,24 @@ TEST_F(Conformance, CheckBoxesButtonsAndDropDownLists) {
     form.DoModal();
 }
 
+// A focused control that is disabled or hidden hands the focus to the next
+// tab stop, so that the keyboard still reaches the dialog.
+TEST_F(Conformance, TheFocusMovesOnFromAControlDisabledOrHidden) {
+    ProbeDialog form;
+    harness().queue([&form](Driver& d) {
+        d.focus(pressButton);
+        d.onWindow([&] { form.item(pressButton).enable(false); });
+        EXPECT_TRUE(d.waitFor([&] { return focusOf(d) == choiceList; }));
+        d.onWindow([&] { form.item(choiceList).show(false); });
+        EXPECT_TRUE(d.waitFor([&] { return focusOf(d) == ui::idOk; }));
+        // One without the focus leaves it where it is.
+        d.onWindow([&] { form.item(nameEdit).enable(false); });
+        EXPECT_EQ(focusOf(d), ui::idOk);
+        d.pressKey(ui::vk::escape);
+    });
+    EXPECT_EQ(form.DoModal(), ui::idCancel);
+}
+
 TEST_F(Conformance, TheCloseBoxIsTheCancelCommand) {
     ProbeDialog form;
     form.refuseCancel = true;
