@@ -293,6 +293,9 @@ public:
     // Changed follows for a single-line edit, even for the same text; not
     // for other kinds. Where the caret goes differs (ui_backend.h).
     void setText(std::string_view cp932) const;
+    // A control that has the focus when it is disabled or hidden hands it
+    // to the next tab stop first, so that the keyboard still reaches the
+    // dialog.
     void enable(bool enabled) const;
     bool isEnabled() const;
     void show(bool visible) const;
