@@ -132,8 +132,8 @@ fi
 
 # ---- the signal history ------------------------------------------------------
 history_send() {
-    device --connect "$monitorAddress:$listenPort" --bind "$deviceAddress" --quiet "$@" \
-        > /dev/null 2>&1 || fail "the device's frames $*"
+    device --connect "$monitorAddress:$listenPort" --bind "$deviceAddress" "$@" \
+        > "$work/history_send.out" 2>&1 || fail "the device's frames $*"
 }
 history_client() { geometry "$1"; }  # no window manager: no frame
 history_png_name() { echo "$1"; }

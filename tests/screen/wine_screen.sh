@@ -166,8 +166,8 @@ fi
 
 # The signal history beside the main window.
 history_send() {
-    device --connect "$monitorAddress:$port1" --bind "$deviceAddress" --quiet "$@" \
-        > /dev/null 2>&1 || fail "the device's frames $*"
+    device --connect "$monitorAddress:$port1" --bind "$deviceAddress" "$@" \
+        > "$work/history_send.out" 2>&1 || fail "the device's frames $*"
 }
 # Wine draws the frame: the client area is the template's size, at the
 # main window's scale, inside a frame as thick at the sides as below.
