@@ -198,8 +198,8 @@ void HeadlessBackend::show(int id, bool visible) {
 // As the platform's dialog manager: a focused control about to be disabled
 // or hidden hands the focus to the next tab stop.
 void HeadlessBackend::moveFocusOnFrom(int id) {
-    if (id == focus_)
-        setFocus(rules::nextTabStop(dialog().layout(), focus_, true, reachableRule()), true);
+    if (id != focus_) return;
+    setFocus(rules::nextTabStop(dialog().layout(), focus_, true, reachableRule()), true);
 }
 
 rules::Reachable HeadlessBackend::reachableRule() {
@@ -208,6 +208,7 @@ rules::Reachable HeadlessBackend::reachableRule() {
         return state != nullptr && state->reachable();
     };
 }
+
 void HeadlessBackend::invalidate(int id) {
     if (ControlState* control = find(id)) ++control->invalidations;
 }

@@ -138,9 +138,6 @@ void CHistoryDlg::rangeSaved(bool saved) {
     rangeSave_.reset();
     if (IsWindowOpen()) saveRangeButton.enable(true);
     if (saved) return;
-    if (IsWindowOpen()) {
-        ShowMessage(jp("範囲を保存できません"));
-    } else {
-        main_.ShowMessage(jp("範囲を保存できません"));
-    }
+    ui::Dialog& teller = IsWindowOpen() ? static_cast<ui::Dialog&>(*this) : main_;
+    teller.ShowMessage(jp("範囲を保存できません"));
 }

@@ -23,13 +23,13 @@ TEST(PortClaims, APortClaimedByAnotherProcessIsSkippedUnlessItsClaimIsStale) {
         fs::remove(claimFolder(port));
         fs::create_directory(claimFolder(port));
     }
-    EXPECT_EQ(claims.claim(first, 3, 0), 0);
+    EXPECT_EQ(claims.claim(first, 3), 0);
 
     fs::last_write_time(claimFolder(first + 1),
                         fs::file_time_type::clock::now() - std::chrono::hours(1));
-    EXPECT_EQ(claims.claim(first, 3, 0), first + 1);
+    EXPECT_EQ(claims.claim(first, 3), first + 1);
     EXPECT_TRUE(fs::is_directory(claimFolder(first + 1)));
-    EXPECT_EQ(claims.claim(first, 3, 0), 0) << "a port is given out once";
+    EXPECT_EQ(claims.claim(first, 3), 0) << "a port is given out once";
 
     fs::remove(claimFolder(first));
     fs::remove(claimFolder(first + 2));

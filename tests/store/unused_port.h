@@ -2,7 +2,6 @@
 // no other test process is given.
 #pragma once
 
-#include <random>
 #include <stdexcept>
 
 #include "support/port_claim.h"
@@ -10,8 +9,7 @@
 namespace store_test {
 
 inline int unusedPort() {
-    static const int start = static_cast<int>(std::random_device{}() % 40000);
-    const int port = test_support::PortClaims::instance().claim(20000, 40000, start);
+    const int port = test_support::PortClaims::instance().claim(20000, 40000);
     if (port == 0) throw std::runtime_error("no unused port found");
     return port;
 }

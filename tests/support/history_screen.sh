@@ -142,6 +142,20 @@ history_measure_pulses() {
     keys End
 }
 
+# history_open: the history button opens the history window; it becomes
+# the dialog the hands and eyes address (historyId), its diagram measured.
+history_open() {
+    click 1032
+    if ! wait_until 100 caption_is "$historyCaption"; then
+        fail "the history button opened no window"
+        return 1
+    fi
+    historyId=$(window_of "$historyCaption")
+    # shellcheck disable=SC2046 # x y w h
+    use_dialog 140 $(history_client "$historyId")
+    history_geometry
+}
+
 # history_scenario SHOT PNG: the history button opens the history beside the
 # main window; a device turns input 3 on and off and its row shows a red
 # band that reaches the right edge while on and stops when off (after the
@@ -154,18 +168,10 @@ history_scenario() {
     local shot=$1 png=$2 main="$dialogX $dialogY $dialogW $dialogH" historyId first mainX mainW
     runSeen="" endSeen=""
     [[ $variant == kelvane ]] && inputs_and_outputs=6 || inputs_and_outputs=5
-    click 1032
-    if ! wait_until 100 caption_is "$historyCaption"; then
-        fail "the history button opened no window"
-        return
-    fi
-    historyId=$(window_of "$historyCaption")
-    # shellcheck disable=SC2046 # x y w h
-    use_dialog 140 $(history_client "$historyId")
+    history_open || return
     read -r mainX _ mainW _ <<< "$main"
     ((dialogX >= mainX + mainW)) && pass "the history opens beside the main window, at x $dialogX" ||
         fail "the history window at x $dialogX covers the main window (right edge $((mainX + mainW)))"
-    history_geometry
     history_measure_pulses "$shot"
 
     history_send --send "FC 04 04"
@@ -248,15 +254,7 @@ history_big_log() {
         }
         print i > "/dev/stderr" }' >> "$log" 2> "$work/big.lines"
     lines=$(cat "$work/big.lines")
-    click 1032
-    wait_until 100 caption_is "$historyCaption" || {
-        fail "the history button opened no window"
-        return
-    }
-    historyId=$(window_of "$historyCaption")
-    # shellcheck disable=SC2046 # x y w h
-    use_dialog 140 $(history_client "$historyId")
-    history_geometry
+    history_open || return
     before=$(viewable_windows)
     click 1201
     wait_until 200 list_open || {

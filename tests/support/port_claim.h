@@ -9,6 +9,7 @@
 #include <chrono>
 #include <filesystem>
 #include <mutex>
+#include <random>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -33,12 +34,12 @@ public:
     }
 
     // A port in [first, first + count) that this process alone holds and
-    // nothing listens on; 0 when every one is taken. `start` spreads the
-    // processes' searches over the range.
-    int claim(int first, int count, int start) {
+    // nothing listens on; 0 when every one is taken. Each process starts
+    // its search at a place of its own, so that they seldom meet.
+    int claim(int first, int count) {
         const std::lock_guard lock(mutex_);
         for (int step = 0; step < count; ++step) {
-            const int port = first + (start + step) % count;
+            const int port = first + static_cast<int>((start_ + step) % count);
             if (!take(port)) continue;
             if (isFree(port)) return port;
             release(port);
@@ -95,6 +96,7 @@ private:
         return free;
     }
 
+    const unsigned start_ = std::random_device{}();
     std::mutex mutex_;
     std::vector<std::filesystem::path> held_;
 };
