@@ -16,8 +16,8 @@ namespace ui::detail {
 // One window of one dialog on one backend. Contract of every backend, proven
 // by the conformance suite (tests/conformance) on each:
 // - Thread: every call is made on the window thread (the thread that made
-//   the backend), except post, isWindowThread, runsCallsDirectly and
-//   workerCallStarts, which any thread may call. The common layer carries
+//   the backend), except post, isWindowThread, runsCallsDirectly,
+//   workerCallStarts and takesWorkerCalls, which any thread may call. The common layer carries
 //   worker calls over (CallGate); a backend never sees them otherwise.
 // - Ids: a call naming an id the layout lacks, or a control of another kind
 //   than the call is for, does nothing and reads as empty, -1, false or 0.
@@ -132,6 +132,10 @@ public:
     // Before a worker's call is run directly: the headless backend makes it
     // fail when a test asks, as a fault in the window system would.
     virtual void workerCallStarts() {}
+    // Under the gate's lock, before a call is run directly: false once the
+    // window's end has begun and the call is a worker's, which then waits
+    // for the close and fails, as it would on a window thread busy ending.
+    virtual bool takesWorkerCalls() const { return true; }
 
 protected:
     Dialog& dialog() { return dialog_; }

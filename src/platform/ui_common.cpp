@@ -386,11 +386,18 @@ struct CallGate::Pending {
 
 bool CallGate::call(const std::function<void()>& fn) {
     if (backend_.runsCallsDirectly()) {
-        std::lock_guard direct(directLock());
-        if (closing()) return false;
-        backend_.workerCallStarts();
-        fn();
-        return true;
+        {
+            std::lock_guard direct(directLock());
+            if (closing()) return false;
+            if (backend_.takesWorkerCalls()) {
+                backend_.workerCallStarts();
+                fn();
+                return true;
+            }
+        }
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return closing_; });
+        return false;
     }
     if (backend_.isWindowThread()) {
         if (closing()) return false;

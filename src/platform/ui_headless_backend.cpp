@@ -119,6 +119,14 @@ void HeadlessBackend::destroy() {
     if (!open_) return;
     open_ = false;
     timers_.clear();
+    end();
+}
+
+void HeadlessBackend::end() {
+    {
+        std::lock_guard guard(lock());
+        ending_ = true;
+    }
     destroySequence();
 }
 
@@ -136,7 +144,7 @@ int HeadlessBackend::runModal() {
                 // A script that throws still closes the window, so its
                 // workers end and the exception reaches the test instead
                 // of a destructor that waits for them for ever.
-                destroySequence();
+                end();
                 throw;
             }
         }
@@ -144,7 +152,7 @@ int HeadlessBackend::runModal() {
     }
     // Without the lock: OnDestroy's control calls take it one by one, and
     // workers waiting for it must get it to see the gate closing.
-    destroySequence();
+    end();
     return endCode_.load();
 }
 
@@ -341,8 +349,9 @@ FileChoice HeadlessBackend::fileDialog(const FileDialogRequest& request) {
 }
 
 // Never blocks: the work is queued, and a worker's runs at once when the
-// window is free; otherwise the driver runs it after its current action.
-// The window thread's own waits for its current action to end, as a message
+// window is free; otherwise the driver runs it after its current action,
+// and once the window's end has begun it is dropped at the close. The
+// window thread's own waits for its current action to end, as a message
 // posted by a handler waits for the handler to return.
 void HeadlessBackend::post(std::function<void()> fn) {
     if (!isWindowThread()) throwIfAWorkerCallMustFail();
@@ -352,7 +361,7 @@ void HeadlessBackend::post(std::function<void()> fn) {
     }
     if (!isWindowThread() && lock().try_lock()) {
         std::lock_guard guard(lock(), std::adopt_lock);
-        runPosted();
+        if (!ending_) runPosted();
     }
 }
 

@@ -108,6 +108,7 @@ public:
     bool isWindowThread() const override { return std::this_thread::get_id() == windowThread_; }
     bool runsCallsDirectly() const override { return true; }
     void workerCallStarts() override;
+    bool takesWorkerCalls() const override { return isWindowThread() || !ending_; }
 
     // ---- the driver's side; every call below is made under lock() ----
 
@@ -145,6 +146,9 @@ public:
 
 private:
     void open();
+    // The window's end: from here on the window thread takes no worker's
+    // work, as a real one busy in its end handlers would not.
+    void end();
     void buildControls();
     void placeWindow(bool modeless);
     void editKey(ControlState& control, int id, int keyCode);
@@ -163,6 +167,7 @@ private:
     std::deque<std::function<void()>> posted_;
     Window hands_;
     bool open_ = false;
+    bool ending_ = false;
     int frontRequests_ = 0;
     std::optional<Size> resized_;
     std::map<int, int> timers_;

@@ -3,8 +3,11 @@
 // the headless, Qt and Win32 backends alike.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -322,6 +325,48 @@ TEST_F(Conformance, WorkPostedToAClosedWindowNeverRuns) {
         EXPECT_FALSE(childRan);
     });
     form.DoModal();
+}
+
+// A worker's work posted or called while the window runs its end handler
+// never runs beside it: the window thread is busy ending; the call waits for
+// the close and fails.
+TEST_F(Conformance, AWorkersCallDuringTheWindowsEndNeverRunsBesideIt) {
+    ProbeDialog form;
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool ending = false;
+    bool ranWhileEnding = false;
+    bool callSucceeded = true;
+    form.onDestroy = [&] {
+        std::unique_lock lock(mutex);
+        ending = true;
+        changed.notify_all();
+        // Long enough for a call run on the worker's thread to show.
+        changed.wait_for(lock, std::chrono::milliseconds(500), [&] { return ranWhileEnding; });
+        ending = false;
+    };
+    harness().queue([&](Driver& d) {
+        EXPECT_TRUE(form.StartWorker([&] {
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return ending; });
+            }
+            const auto work = [&] {
+                std::lock_guard lock(mutex);
+                if (ending) ranWhileEnding = true;
+                changed.notify_all();
+            };
+            form.PostToWindowThread(work);
+            const bool called = form.CallOnWindowThread(work);
+            std::lock_guard lock(mutex);
+            callSucceeded = called;
+        }));
+        d.onWindow([&] { form.EndDialog(ui::idOk); });
+    });
+    form.DoModal();
+    std::lock_guard lock(mutex);
+    EXPECT_FALSE(ranWhileEnding);
+    EXPECT_FALSE(callSucceeded);
 }
 
 TEST_F(Conformance, TimersFireUntilKilled) {

@@ -28,6 +28,7 @@ public:
 
     std::function<void(ProbeDialog&)> onInit;
     std::function<void(ProbeDialog&, int)> onClick;
+    std::function<void()> onDestroy;
     std::atomic<bool> declineEnterAndEscape{false};
     std::atomic<bool> refuseCancel{false};
     // A modal run the harness drives; a modeless window is not.
@@ -53,6 +54,9 @@ public:
         }
         if (notification == ui::Notification::Clicked && onClick) onClick(*this, id);
         return ui::Dialog::OnCommand(notification, id);
+    }
+    void OnDestroy() override {
+        if (onDestroy) onDestroy();
     }
     void OnCancel() override {
         if (!refuseCancel) ui::Dialog::OnCancel();
