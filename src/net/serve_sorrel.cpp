@@ -32,18 +32,34 @@ struct Connection {
     std::string logLines;
 };
 
+void appendHexByte(std::string& line, std::uint8_t byte) {
+    static constexpr char digits[] = "0123456789abcdef";
+    line += digits[byte >> 4];
+    line += digits[byte & 0x0f];
+}
+
+// Written out rather than formatted: a read of 64 frames makes 128 of these
+// lines, and a printf-style call for each was most of a frame's work.
 void traceFrame(Connection& c, const frames::Frame& frame,
                 const std::optional<frames::FrameEffect>& effect) {
-    const char* peer = c.peerText.c_str();
+    std::string& trace = c.trace;
+    trace += "from:";
+    trace += c.peerText;
+    trace += frame.change ? "   Recv : fc " : "   Recv : f0 ";
+    appendHexByte(trace, frame.value);
     if (frame.change) {
-        appendTraceLine(c.trace, "from:%s   Recv : fc %02x %02x\r\n", peer, frame.value,
-                        frame.mask);
-    } else {
-        appendTraceLine(c.trace, "from:%s   Recv : f0 %02x\r\n", peer, frame.value);
+        trace += ' ';
+        appendHexByte(trace, frame.mask);
     }
+    trace += "\r\n";
     if (effect) {
-        appendTraceLine(c.trace, "--to:%s   Send : %02x %02x\r\n", peer, effect->reply[0],
-                        effect->reply[1]);
+        trace += "--to:";
+        trace += c.peerText;
+        trace += "   Send : ";
+        appendHexByte(trace, effect->reply[0]);
+        trace += ' ';
+        appendHexByte(trace, effect->reply[1]);
+        trace += "\r\n";
     }
 }
 

@@ -39,16 +39,4 @@ void traceLine(WindowPort& window, const char* format, ...) {
     }
 }
 
-void appendTraceLine(std::string& lines, const char* format, ...) {
-    if constexpr (variant::product == variant::Product::Kelvane) {
-        (void)lines;
-        (void)format;
-    } else {
-        va_list args;
-        va_start(args, format);
-        appendFormatted(lines, format, args);
-        va_end(args);
-    }
-}
-
 }  // namespace net

@@ -62,14 +62,8 @@ protected:
 
 // A developer trace line, formatted like printf into at most 255 bytes cut
 // on a whole character; Kelvane keeps no trace and formats nothing. Text
-// from outside is always an argument. appendTraceLine gathers lines that go
-// to the window together.
+// from outside is always an argument.
 void traceLine(WindowPort& window, const char* format, ...)
-#if defined(__GNUC__)
-    __attribute__((format(printf, 2, 3)))
-#endif
-    ;
-void appendTraceLine(std::string& lines, const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 2, 3)))
 #endif
