@@ -17,8 +17,9 @@ namespace ui::detail {
 // by the conformance suite (tests/conformance) on each:
 // - Thread: every call is made on the window thread (the thread that made
 //   the backend), except post, isWindowThread, runsCallsDirectly,
-//   workerCallStarts and takesWorkerCalls, which any thread may call. The common layer carries
-//   worker calls over (CallGate); a backend never sees them otherwise.
+//   workerCallStarts and takesWorkerCalls, which any thread may call. The
+//   common layer carries worker calls over (CallGate); a backend never sees
+//   them otherwise.
 // - Ids: a call naming an id the layout lacks, or a control of another kind
 //   than the call is for, does nothing and reads as empty, -1, false or 0.
 // - Notifications go to Dialog::OnCommand on the window thread, as the
