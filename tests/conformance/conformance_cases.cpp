@@ -335,11 +335,14 @@ TEST_F(Conformance, AWorkersCallDuringTheWindowsEndNeverRunsBesideIt) {
     std::mutex mutex;
     std::condition_variable changed;
     bool ending = false;
+    // Stays set: a worker slower than the handler's wait must not wait for ever.
+    bool endBegan = false;
     bool ranWhileEnding = false;
     bool callSucceeded = true;
     form.onDestroy = [&] {
         std::unique_lock lock(mutex);
         ending = true;
+        endBegan = true;
         changed.notify_all();
         // Long enough for a call run on the worker's thread to show.
         changed.wait_for(lock, std::chrono::milliseconds(500), [&] { return ranWhileEnding; });
@@ -349,7 +352,7 @@ TEST_F(Conformance, AWorkersCallDuringTheWindowsEndNeverRunsBesideIt) {
         EXPECT_TRUE(form.StartWorker([&] {
             {
                 std::unique_lock lock(mutex);
-                changed.wait(lock, [&] { return ending; });
+                changed.wait(lock, [&] { return endBegan; });
             }
             const auto work = [&] {
                 std::lock_guard lock(mutex);
